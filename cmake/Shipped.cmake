@@ -1,0 +1,20 @@
+# Flags for everything that goes onto the router: no exceptions, no RTTI, no
+# C++ runtime library at run time, strict warnings as errors.
+set(ARNONAT_WARNINGS
+  -Wall -Wextra -Werror -Wshadow -Wformat=2 -Wformat-security -Wcast-align
+  -Wnull-dereference -Wundef -Wvla)
+
+function(arnonat_shipped target)
+  target_compile_options(${target} PRIVATE
+    ${ARNONAT_WARNINGS}
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables>)
+  get_target_property(type ${target} TYPE)
+  if(NOT type STREQUAL "OBJECT_LIBRARY")
+    # Link through the C driver so libstdc++ is never pulled in; an undefined
+    # C++ runtime symbol then fails the link instead of shipping.
+    set_target_properties(${target} PROPERTIES LINKER_LANGUAGE C)
+    if(type STREQUAL "SHARED_LIBRARY" AND NOT ARNONAT_SANITIZE)
+      target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
+  endif()
+endfunction()

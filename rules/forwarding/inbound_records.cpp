@@ -1,0 +1,105 @@
+// The router's port forwarding entries (setting inbound_record), parsed into
+// the process-wide table g_iPolicyRecord.
+//
+// The value is "count@rec@rec...", each record "id;extStart;extEnd;intStart;
+// intEnd;protocol".  The table is never cleared: a reading overwrites the
+// count and the fields it parses and leaves the rest as it was.
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "arnonat_forwarding.h"
+#include "zolt_nvram.h"
+
+static_assert(sizeof(ArnonatInboundTable) == 5476, "inbound table layout");
+
+extern "C" {
+ArnonatInboundTable g_iPolicyRecord;
+}
+
+namespace {
+
+constexpr size_t kWorkBufferSize = 8192;
+
+// atoi semantics (leading digits, 0 if none), saturating instead of
+// overflowing on an out-of-range count.
+int leading_int(const char *text)
+{
+    long value = std::strtol(text, nullptr, 10);
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+// Copies the value into the work buffer.  A value too long for it is cut
+// after its last whole record, so no record is read half.
+void copy_value(char (&work)[kWorkBufferSize], const char *value)
+{
+    size_t len = std::strlen(value);
+    if (len < kWorkBufferSize) {
+        std::memcpy(work, value, len + 1);
+        return;
+    }
+    std::memcpy(work, value, kWorkBufferSize - 1);
+    work[kWorkBufferSize - 1] = '\0';
+    if (value[kWorkBufferSize - 1] != '@') {
+        char *last = std::strrchr(work, '@');
+        if (last)
+            *last = '\0';
+    }
+    std::printf("inbound_record: value longer than %zu bytes, entries past it ignored\n",
+                kWorkBufferSize - 1);
+}
+
+void read_record(const char *token, int k)
+{
+    ArnonatInboundTable &t = g_iPolicyRecord;
+    int f[6] = {t.ruleId[k], t.extStart[k], t.extEnd[k], t.intStart[k], t.intEnd[k], t.protocol[k]};
+    // Numbers that do not scan leave their fields as they were.
+    std::sscanf(token, "%d;%d;%d;%d;%d;%d", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]);
+    t.ruleId[k] = f[0];
+    t.extStart[k] = f[1];
+    t.extEnd[k] = f[2];
+    t.intStart[k] = f[3];
+    t.intEnd[k] = f[4];
+    t.protocol[k] = f[5];
+}
+
+} // namespace
+
+extern "C" int ARNONAT_fwInboundReadFromRAM(void)
+{
+    const char *value = zoltNvramConfig_get("inbound_record");
+    if (!*value)
+        return 0;
+
+    char work[kWorkBufferSize];
+    copy_value(work, value);
+
+    char *save = nullptr;
+    const char *token = strtok_r(work, "@", &save);
+    if (!token)
+        return 0;
+
+    int count = leading_int(token);
+    if (count > ARNONAT_INBOUND_MAX) {
+        std::printf("inbound_record: %d entries, only the first %d are used\n", count,
+                    ARNONAT_INBOUND_MAX);
+        count = ARNONAT_INBOUND_MAX;
+    }
+    g_iPolicyRecord.count = count < 0 ? 0 : count;
+
+    int k = 0;
+    while ((token = strtok_r(nullptr, "@", &save)) != nullptr) {
+        if (k == ARNONAT_INBOUND_MAX) {
+            std::printf("inbound_record: more than %d records, the rest ignored\n",
+                        ARNONAT_INBOUND_MAX);
+            break;
+        }
+        read_record(token, k++);
+    }
+    return 0;
+}

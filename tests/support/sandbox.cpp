@@ -1,0 +1,251 @@
+#include "support/sandbox.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "zolt_nvram.h"
+
+namespace sandbox {
+
+namespace {
+
+bool g_entered = false;
+std::string g_original_path;
+std::vector<std::string> g_mounts; // mounted by the sandbox, innermost last
+
+void check(bool ok, const std::string &what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "sandbox: %s: %s\n", what.c_str(), std::strerror(errno));
+        std::abort();
+    }
+}
+
+void mount_at(const std::string &target, const char *type, const std::string &options)
+{
+    check(::mount(type, target.c_str(), type, 0, options.empty() ? nullptr : options.c_str()) == 0,
+          std::string("mount ") + type + " on " + target);
+    g_mounts.push_back(target);
+}
+
+void make_dirs(const std::string &path)
+{
+    std::string partial;
+    std::stringstream parts(path);
+    std::string part;
+    while (std::getline(parts, part, '/')) {
+        if (part.empty())
+            continue;
+        partial += "/" + part;
+        ::mkdir(partial.c_str(), 0755);
+    }
+}
+
+void write_executable(const std::string &path, const std::string &content)
+{
+    write_file(path, content);
+    check(::chmod(path.c_str(), 0755) == 0, "chmod " + path);
+}
+
+// An overlay over a system folder: its programs stay visible, what the test
+// adds lands on the sandbox's tmpfs.
+void overlay(const std::string &folder, const std::string &name)
+{
+    std::string upper = kHome + "/overlay/" + name + "/upper";
+    std::string work = kHome + "/overlay/" + name + "/work";
+    make_dirs(upper);
+    make_dirs(work);
+    mount_at(folder, "overlay", "lowerdir=" + folder + ",upperdir=" + upper + ",workdir=" + work);
+}
+
+// A stub that records its name and arguments, then runs REST.
+std::string recording_stub(const std::string &name, const std::string &rest = "")
+{
+    return "#!/bin/sh\n"
+           "{ printf '%s' '" + name + "'\n"
+           "  for a in \"$@\"; do\n"
+           "    case $a in *[[:space:]]*|'') printf \" '%s'\" \"$a\";; *) printf ' %s' \"$a\";; esac\n"
+           "  done\n"
+           "  echo\n"
+           "} >> " + kCallLog + "\n" + rest;
+}
+
+void unmount_all()
+{
+    while (!g_mounts.empty()) {
+        ::umount2(g_mounts.back().c_str(), MNT_DETACH);
+        g_mounts.pop_back();
+    }
+}
+
+void enter_namespace()
+{
+    ::mkdir("/mnt", 0755);
+    make_dirs(kHome);
+    check(::unshare(CLONE_NEWNS) == 0, "unshare (the tests run as root)");
+    check(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0, "make / private");
+    const char *path = std::getenv("PATH");
+    g_original_path = path ? path : "/usr/bin:/bin:/usr/sbin:/sbin";
+    g_entered = true;
+}
+
+bool is_same_folder(const char *a, const char *b)
+{
+    struct stat sa, sb;
+    return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void build()
+{
+    mount_at(kHome, "tmpfs", "mode=0755");
+    mount_at("/tmp", "tmpfs", "mode=1777");
+
+    overlay("/usr/sbin", "usr-sbin");
+    if (!is_same_folder("/sbin", "/usr/sbin"))
+        overlay("/sbin", "sbin");
+    overlay("/etc", "etc");
+
+    std::string bin = kHome + "/bin";
+    make_dirs(bin);
+    for (const char *tool : {"iptables", "ip4tables", "ip6tables"})
+        write_executable(bin + "/" + tool, recording_stub(tool));
+    write_executable(bin + "/date",
+                     "#!/bin/sh\n"
+                     "if [ \"$1\" = -u ] && [ -f " + kHome + "/date.utc ]; then cat " + kHome + "/date.utc; exit 0; fi\n"
+                     "if [ \"$#\" = 0 ] && [ -f " + kHome + "/date.local ]; then cat " + kHome + "/date.local; exit 0; fi\n"
+                     "exec /bin/date \"$@\"\n");
+
+    write_executable("/usr/sbin/carno-iptables-firewall.sh",
+                     recording_stub("/usr/sbin/carno-iptables-firewall.sh"));
+    // The runner runs the run-time rules file as the router's does, so the
+    // commands in it show up in the call log too.
+    write_executable("/sbin/main_run_custom_services",
+                     recording_stub("/sbin/main_run_custom_services",
+                                    "[ -f /tmp/custom-service-rules ] && sh /tmp/custom-service-rules\n"
+                                    "exit 0\n"));
+    make_dirs("/etc/arno-iptables-firewall");
+    write_file("/etc/arno-iptables-firewall/custom-rules", kStockRules);
+    write_file(kCallLog, "");
+
+    ::setenv("PATH", (bin + ":" + g_original_path).c_str(), 1);
+    ::setenv("ZOLT_NVRAM_FILE", (kHome + "/nvram.db").c_str(), 1);
+}
+
+} // namespace
+
+void Test::SetUp()
+{
+    if (!g_entered)
+        enter_namespace();
+    unmount_all();
+    build();
+}
+
+Result run(const std::string &command)
+{
+    std::string out_path = kHome + "/stdout";
+    std::string err_path = kHome + "/stderr";
+    std::fflush(stdout);
+    std::string full = "( " + command + " ) >" + out_path + " 2>" + err_path + " </dev/null";
+    int status = std::system(full.c_str());
+    Result r;
+    if (status != -1 && WIFEXITED(status))
+        r.status = WEXITSTATUS(status);
+    r.out = read_file(out_path);
+    r.err = read_file(err_path);
+    return r;
+}
+
+Result arnonat(const std::string &args)
+{
+    return run(std::string(ARNONAT_CLI) + (args.empty() ? "" : " " + args));
+}
+
+void set(const std::string &key, const std::string &value)
+{
+    ASSERT_EQ(zoltNvramConfig_set(key.c_str(), value.c_str()), 0) << key;
+}
+
+std::vector<std::string> calls()
+{
+    std::vector<std::string> lines;
+    std::stringstream log(read_file(kCallLog));
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+void clear_calls()
+{
+    write_file(kCallLog, "");
+}
+
+void set_date(const std::string &local, const std::string &utc)
+{
+    write_file(kHome + "/date.local", local + "\n");
+    write_file(kHome + "/date.utc", utc + "\n");
+}
+
+std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool exists(const std::string &path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+void write_file(const std::string &path, const std::string &content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    check(out.good(), "write " + path);
+}
+
+StdoutCapture::StdoutCapture()
+{
+    std::string name = kHome + "/captured-XXXXXX";
+    int fd = ::mkstemp(name.data());
+    check(fd >= 0, "mkstemp");
+    path_ = name;
+    std::fflush(stdout);
+    saved_ = ::dup(STDOUT_FILENO);
+    ::dup2(fd, STDOUT_FILENO);
+    ::close(fd);
+}
+
+StdoutCapture::~StdoutCapture()
+{
+    finish();
+}
+
+std::string StdoutCapture::finish()
+{
+    if (saved_ < 0)
+        return {};
+    std::fflush(stdout);
+    ::dup2(saved_, STDOUT_FILENO);
+    ::close(saved_);
+    saved_ = -1;
+    std::string text = read_file(path_);
+    ::unlink(path_.c_str());
+    return text;
+}
+
+} // namespace sandbox

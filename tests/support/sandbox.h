@@ -1,0 +1,69 @@
+// A private copy of the router's fixed paths for one test.
+//
+// The first sandboxed test of a process moves the process into its own mount
+// namespace; every sandboxed test then gets a fresh tmpfs on /tmp, recording
+// stubs for the firewall script, the custom services runner, iptables,
+// ip4tables, ip6tables and date, stock custom rules from a fixture and an
+// empty settings store.  The host is never touched.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace sandbox {
+
+// Home of the sandbox's own files (stubs, call log, settings store).
+inline const std::string kHome = "/mnt/arnonat-sandbox";
+inline const std::string kCallLog = kHome + "/calls";
+
+class Test : public ::testing::Test {
+protected:
+    void SetUp() override;
+};
+
+struct Result {
+    int status = -1;    // exit status, or -1 when the command did not exit
+    std::string out;    // standard output
+    std::string err;    // standard error
+};
+
+// Runs COMMAND through /bin/sh inside the sandbox.
+Result run(const std::string &command);
+// Runs the arnonat program with ARGS (already shell words).
+Result arnonat(const std::string &args = "");
+
+// Settings store of the sandbox.
+void set(const std::string &key, const std::string &value);
+
+// Every command the stubs recorded, one per line: the program name and its
+// arguments, an argument holding blanks or empty shown in single quotes.
+std::vector<std::string> calls();
+void clear_calls();
+
+// Fixes what `date` and `date -u` print.
+void set_date(const std::string &local, const std::string &utc);
+
+std::string read_file(const std::string &path);
+bool exists(const std::string &path);
+void write_file(const std::string &path, const std::string &content);
+
+// The stock custom rules the sandbox starts with.
+inline const std::string kStockRules =
+    "# stock custom rules of the firewall script\n"
+    "iptables -N STOCK_CHAIN 2>/dev/null\n";
+
+// Captures what the calling process prints on standard output.
+class StdoutCapture {
+public:
+    StdoutCapture();
+    ~StdoutCapture();
+    std::string finish();
+
+private:
+    int saved_ = -1;
+    std::string path_;
+};
+
+} // namespace sandbox
