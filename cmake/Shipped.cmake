@@ -9,12 +9,18 @@ function(arnonat_shipped target)
     ${ARNONAT_WARNINGS}
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables>)
   get_target_property(type ${target} TYPE)
-  if(NOT type STREQUAL "OBJECT_LIBRARY")
+  if(NOT type STREQUAL "OBJECT_LIBRARY" AND NOT ARNONAT_SANITIZE)
     # Link through the C driver so libstdc++ is never pulled in; an undefined
-    # C++ runtime symbol then fails the link instead of shipping.
+    # C++ runtime symbol then fails the link instead of shipping.  (The
+    # sanitizer build links as C++: the sanitizers' own runtime needs it.)
     set_target_properties(${target} PROPERTIES LINKER_LANGUAGE C)
-    if(type STREQUAL "SHARED_LIBRARY" AND NOT ARNONAT_SANITIZE)
+    if(type STREQUAL "SHARED_LIBRARY")
       target_link_options(${target} PRIVATE -Wl,--no-undefined)
     endif()
   endif()
 endfunction()
+
+# CMake would otherwise add the C++ runtime to C-linked targets made of C++
+# objects; the C++ compiler driver adds it itself where it is wanted.
+set(CMAKE_CXX_IMPLICIT_LINK_LIBRARIES "")
+set(CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES "")
