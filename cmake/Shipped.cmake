@@ -14,6 +14,7 @@ function(arnonat_shipped target)
     # C++ runtime symbol then fails the link instead of shipping.  (The
     # sanitizer build links as C++: the sanitizers' own runtime needs it.)
     set_target_properties(${target} PROPERTIES LINKER_LANGUAGE C)
+    target_link_options(${target} PRIVATE -Wl,--as-needed)
     if(type STREQUAL "SHARED_LIBRARY")
       target_link_options(${target} PRIVATE -Wl,--no-undefined)
     endif()

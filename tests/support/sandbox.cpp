@@ -89,12 +89,26 @@ void unmount_all()
     }
 }
 
+const std::string kHostTmp = "/mnt/arnonat-host-tmp";
+
+bool build_tree_under_tmp()
+{
+    return std::string(ARNONAT_SOURCE_DIR).rfind("/tmp/", 0) == 0 ||
+           std::string(ARNONAT_BINARY_DIR).rfind("/tmp/", 0) == 0;
+}
+
 void enter_namespace()
 {
     ::mkdir("/mnt", 0755);
     make_dirs(kHome);
     check(::unshare(CLONE_NEWNS) == 0, "unshare (the tests run as root)");
     check(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0, "make / private");
+    // A checkout under /tmp stays reachable through this bind once the
+    // sandbox's own tmpfs hides the host's /tmp.
+    if (build_tree_under_tmp()) {
+        make_dirs(kHostTmp);
+        check(::mount("/tmp", kHostTmp.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0, "bind host /tmp");
+    }
     const char *path = std::getenv("PATH");
     g_original_path = path ? path : "/usr/bin:/bin:/usr/sbin:/sbin";
     g_entered = true;
@@ -110,6 +124,15 @@ void build()
 {
     mount_at(kHome, "tmpfs", "mode=0755");
     mount_at("/tmp", "tmpfs", "mode=1777");
+    for (const std::string &tree : {std::string(ARNONAT_SOURCE_DIR), std::string(ARNONAT_BINARY_DIR)})
+        if (tree.rfind("/tmp/", 0) == 0) {
+            // The programs under test and their libraries, at their own path.
+            std::string top = tree.substr(0, tree.find('/', 5));
+            make_dirs(top);
+            check(::mount((kHostTmp + top.substr(4)).c_str(), top.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0,
+                  "bind " + top);
+            g_mounts.push_back(top);
+        }
 
     overlay("/usr/sbin", "usr-sbin");
     if (!is_same_folder("/sbin", "/usr/sbin"))
@@ -169,7 +192,38 @@ Result run(const std::string &command)
 
 Result arnonat(const std::string &args)
 {
-    return run(std::string(ARNONAT_CLI) + (args.empty() ? "" : " " + args));
+    return run(program(ARNONAT_CLI) + (args.empty() ? "" : " " + args));
+}
+
+std::string program(const std::string &path)
+{
+    const char *emulator = std::getenv("ARNONAT_TEST_EMULATOR");
+    return emulator && *emulator ? std::string(emulator) + " " + path : path;
+}
+
+void private_dev(const std::vector<std::string> &refusing)
+{
+    std::string real = kHome + "/real-dev";
+    make_dirs(real);
+    check(::mount("/dev", real.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0, "bind /dev");
+    g_mounts.push_back(real);
+    mount_at("/dev", "tmpfs", "mode=0755");
+    std::vector<std::string> nodes;
+    for (const char *node : {"null", "zero", "urandom"})
+        nodes.push_back(node);
+    for (const std::string &node : nodes) {
+        std::string target = "/dev/" + node;
+        write_file(target, "");
+        check(::mount((real + "/" + node).c_str(), target.c_str(), nullptr, MS_BIND, nullptr) == 0,
+              "bind " + target);
+        g_mounts.push_back(target);
+    }
+    for (const std::string &path : refusing) {
+        write_file(path, "");
+        check(::mount((real + "/null").c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0,
+              "bind /dev/null over " + path);
+        g_mounts.push_back(path);
+    }
 }
 
 void set(const std::string &key, const std::string &value)

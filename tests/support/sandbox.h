@@ -34,6 +34,16 @@ Result run(const std::string &command);
 // Runs the arnonat program with ARGS (already shell words).
 Result arnonat(const std::string &args = "");
 
+// A program built for the target, as a shell word: prefixed with the
+// emulator named by $ARNONAT_TEST_EMULATOR (for example "qemu-arm -L
+// /usr/arm-linux-gnueabihf") when the tests run under emulation.
+std::string program(const std::string &path);
+
+// Gives the test a /dev of its own holding only null, zero and urandom, so
+// the engine's devices are absent, plus /dev/null bound over each path of
+// REFUSING: a device that opens and refuses every ioctl.
+void private_dev(const std::vector<std::string> &refusing = {});
+
 // Settings store of the sandbox.
 void set(const std::string &key, const std::string &value);
 
