@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config binutils
   clang libclang-rt-14-dev            # sanitizers and libFuzzer
   googletest libgtest-dev libgmock-dev
+  g++-arm-linux-gnueabihf qemu-user   # 32-bit ARM cross build, run under emulation
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -35,4 +35,5 @@ for fuzzer in "$top"/build-asan/fuzz/fuzz_*; do
       "$work/$name" 2>"$work/$name.log") || { tail -50 "$work/$name.log"; exit 1; }
   grep -E '^(Done|#[0-9]+ +DONE)' "$work/$name.log" | tail -1 || true
 done
+bash "$top/scripts/test-arm.sh"
 echo "all test stages passed"

@@ -208,10 +208,7 @@ void private_dev(const std::vector<std::string> &refusing)
     check(::mount("/dev", real.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0, "bind /dev");
     g_mounts.push_back(real);
     mount_at("/dev", "tmpfs", "mode=0755");
-    std::vector<std::string> nodes;
-    for (const char *node : {"null", "zero", "urandom"})
-        nodes.push_back(node);
-    for (const std::string &node : nodes) {
+    for (const std::string node : {"null", "zero", "urandom"}) {
         std::string target = "/dev/" + node;
         write_file(target, "");
         check(::mount((real + "/" + node).c_str(), target.c_str(), nullptr, MS_BIND, nullptr) == 0,
