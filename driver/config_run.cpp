@@ -55,6 +55,9 @@ struct RuntimeCategory {
 // Categories whose rules are regenerated into the run-time rules file; every
 // other category ("schedule", "user_mgmt", ...) leaves only the header.
 constexpr RuntimeCategory kRuntimeCategories[] = {
+    {"port_forward", ARNONAT_GeneratePortForwardRules},
+    {"port_trigger", ARNONAT_GeneratePortTriggerRules},
+    {"usb", ARNONAT_GenerateUSBRules},
     {nullptr, nullptr},
 };
 

@@ -16,6 +16,16 @@ struct AssemblyStep {
 
 // In the order the firewall needs them; a null generator ends the table.
 constexpr AssemblyStep kAssembly[] = {
+    {ARNONAT_GenerateVlanRules, "error - in vlan rules "},
+    {ARNONAT_GenerateGuestISORules, "error - in guest rules "},
+    {ARNONAT_GenerateVPNRules, "error - in making  VPN  rules "},
+    {ARNONAT_GenerateUSBRules, "error - in making usb rules "},
+    {ARNONAT_GenerateVelmoraBsiteRules, "error - in making Velmora Block site rules "},
+    {ARNONAT_GenerateBlockServicesRules, "error - in making Velmora Block services rules"},
+    {ARNONAT_GenerateIGMPMulticastRules, "error - in making IGMP and multicast rules "},
+    {ARNONAT_GenerateDosUDPPortScanRule, "error - in making UDP Port Scan rules "},
+    {ARNONAT_GenerateSSCRules, "error - in making Simple Security Capabilities in CPE (RFC 6092) rules "},
+    {ARNONAT_GenerateUPNPDRules, "error - in making UPNPD rules"},
     {nullptr, nullptr},
 };
 
@@ -40,5 +50,7 @@ extern "C" int ARNONAT_GenerateCustomRules(int mode)
         else
             arnonat::run_command(ARNONAT_CUSTOM_SERVICES_RUNNER);
     }
+    if (zoltNvramConfig_match("rip_enable", "1") && ARNONAT_GenerateRIPRules(ARNONAT_CUSTOM_RULES_FILE) != 0)
+        std::puts("error - in making RIP rules ");
     return 0;
 }

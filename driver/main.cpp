@@ -24,6 +24,27 @@ constexpr RunWord kRunWords[] = {
     {"create_chain", ARNONAT_MODE_CREATE_CHAIN},
 };
 
+int apply_block_sites()
+{
+    std::remove(ARNONAT_RUNTIME_RULES_FILE);
+    ARNONAT_GenerateVelmoraBsiteRules(ARNONAT_RUNTIME_RULES_FILE);
+    arnonat::run_command(ARNONAT_CUSTOM_SERVICES_RUNNER);
+    return 0;
+}
+
+int block_services()
+{
+    return ARNONAT_GenerateBlockServicesRules(ARNONAT_CUSTOM_RULES_FILE);
+}
+
+int apply_block_services()
+{
+    std::remove(ARNONAT_RUNTIME_RULES_FILE);
+    ARNONAT_GenerateBlockServicesRules(ARNONAT_RUNTIME_RULES_FILE);
+    arnonat::run_command(ARNONAT_CUSTOM_SERVICES_RUNNER);
+    return 0;
+}
+
 int apply_remote_management()
 {
     ARNONAT_ApplyConfigForService("user_mgmt");
@@ -38,6 +59,9 @@ struct CategoryWord {
 
 // Words that work on a single category and end the program.
 constexpr CategoryWord kCategoryWords[] = {
+    {"bs", block_services},
+    {"apply_blocksites", apply_block_sites},
+    {"apply_blockservices", apply_block_services},
     {"apply_remotemanagement", apply_remote_management},
 };
 

@@ -6,5 +6,8 @@
 #include "arnonat_driver.h"
 #include "arnonat_common.h"
 #include "arnonat_forwarding.h"
+#include "arnonat_access.h"
+#include "arnonat_protection.h"
+#include "agapi.h"
 
 #endif
