@@ -24,12 +24,19 @@ constexpr RunWord kRunWords[] = {
     {"create_chain", ARNONAT_MODE_CREATE_CHAIN},
 };
 
-int apply_block_sites()
+// Rewrites the run-time rules file with one generator's lines (no header)
+// and hands it to the custom services runner.
+int apply_runtime_rules(int (*generate)(const char *path))
 {
     std::remove(ARNONAT_RUNTIME_RULES_FILE);
-    ARNONAT_GenerateVelmoraBsiteRules(ARNONAT_RUNTIME_RULES_FILE);
+    generate(ARNONAT_RUNTIME_RULES_FILE);
     arnonat::run_command(ARNONAT_CUSTOM_SERVICES_RUNNER);
     return 0;
+}
+
+int apply_block_sites()
+{
+    return apply_runtime_rules(ARNONAT_GenerateVelmoraBsiteRules);
 }
 
 int block_services()
@@ -39,10 +46,7 @@ int block_services()
 
 int apply_block_services()
 {
-    std::remove(ARNONAT_RUNTIME_RULES_FILE);
-    ARNONAT_GenerateBlockServicesRules(ARNONAT_RUNTIME_RULES_FILE);
-    arnonat::run_command(ARNONAT_CUSTOM_SERVICES_RUNNER);
-    return 0;
+    return apply_runtime_rules(ARNONAT_GenerateBlockServicesRules);
 }
 
 int apply_remote_management()
