@@ -9,6 +9,7 @@
 #include "agapi.h"
 #include "natapi/exchange.h"
 #include "natapi/heap_buffer.h"
+#include "platform/text_values.h"
 #include "zolt_nvram.h"
 #include "zolt_shared.h"
 
@@ -30,17 +31,8 @@ static_assert(kAlgTableBytes == AGAPI_ALG_TABLE_ENTRIES * sizeof(AlgTblEntry));
 constexpr size_t kVersionBytes = 104;
 constexpr size_t kWanNameBytes = 100;
 
-using Dotted = char[sizeof "255.255.255.255"];
-
-// An address in network order as dotted decimal, in the caller's buffer (two
-// addresses on one line need two buffers).
-const char *dotted(Dotted &out, uint32_t address)
-{
-    unsigned char b[4];
-    std::memcpy(b, &address, 4);
-    std::snprintf(out, sizeof out, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-    return out;
-}
+using arnonat::dotted;
+using Dotted = arnonat::DottedText;
 
 // On and off print their word only when the engine took the command.
 int switch_nat(Command c, const char *done)

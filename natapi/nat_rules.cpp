@@ -15,6 +15,7 @@
 #include "arnonat_forwarding.h"
 #include "natapi/exchange.h"
 #include "natapi/heap_buffer.h"
+#include "platform/text_values.h"
 
 using namespace arnonat::natapi;
 
@@ -136,26 +137,12 @@ int send_vector(Command c, int argc, char *const argv[], int absent, bool *opene
     return result >= 0 ? result : vector.count;
 }
 
-// atoi semantics (leading digits, 0 when none), kept inside 32 bits.
-int32_t decimal(const char *text)
-{
-    long value = std::strtol(text, nullptr, 10);
-    if (value > INT32_MAX)
-        return INT32_MAX;
-    if (value < INT32_MIN)
-        return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
 
-using Dotted = char[sizeof "255.255.255.255"];
+using arnonat::DottedText;
+using arnonat::dotted;
+using arnonat::leading_int;
+using Dotted = DottedText;
 
-const char *dotted(Dotted &out, uint32_t address)
-{
-    unsigned char b[4];
-    std::memcpy(b, &address, 4);
-    std::snprintf(out, sizeof out, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-    return out;
-}
 
 const char *protocol_word(const NatRuleRecord &r)
 {
@@ -227,7 +214,7 @@ int agApi_natRuleDel(int argc, char *const argv[])
         std::printf("[%s]:no rule ID given, nothing sent\n", "agApi_natRuleDel");
         return -1;
     }
-    return exchange(Command::natRuleDel, static_cast<uint32_t>(decimal(argv[1])));
+    return exchange(Command::natRuleDel, static_cast<uint32_t>(leading_int(argv[1])));
 }
 
 int agApi_natRuleClear(void)

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "arnonat_forwarding.h"
+#include "platform/text_values.h"
 #include "zolt_nvram.h"
 
 static_assert(sizeof(ArnonatInboundTable) == 5476, "inbound table layout");
@@ -21,18 +22,6 @@ ArnonatInboundTable g_iPolicyRecord;
 namespace {
 
 constexpr size_t kWorkBufferSize = 8192;
-
-// atoi semantics (leading digits, 0 if none), saturating instead of
-// overflowing on an out-of-range count.
-int leading_int(const char *text)
-{
-    long value = std::strtol(text, nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
-}
 
 // Copies the value into the work buffer.  A value too long for it is cut
 // after its last whole record, so no record is read half.
@@ -84,7 +73,7 @@ extern "C" int ARNONAT_fwInboundReadFromRAM(void)
     if (!token)
         return 0;
 
-    int count = leading_int(token);
+    int count = arnonat::leading_int(token);
     if (count > ARNONAT_INBOUND_MAX) {
         std::printf("inbound_record: %d entries, only the first %d are used\n", count,
                     ARNONAT_INBOUND_MAX);

@@ -15,6 +15,7 @@
 #include "arnonat.h"
 #include "platform/line_buffer.h"
 #include "platform/shell_run.h"
+#include "platform/text_values.h"
 #include "zolt_nvram.h"
 
 namespace arnonat {
@@ -29,15 +30,8 @@ constexpr size_t kSettingSize = 32; // lan_ifname and dhcp_start are read into 3
 // refused.
 using Line = LineBuffer<1024>;
 using Prefix = LineBuffer<512>;
-using Dotted = char[sizeof "255.255.255.255"];
+using Dotted = DottedText;
 
-const char *dotted(Dotted &out, uint32_t address)
-{
-    unsigned char b[4];
-    std::memcpy(b, &address, 4);
-    std::snprintf(out, sizeof out, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-    return out;
-}
 
 // What every entry reads afresh.
 struct Router {
@@ -173,16 +167,6 @@ void write_block(File &file, const Block &b, bool tcp)
     put_line(file, line);
 }
 
-// atoi semantics (leading digits, 0 when none), kept inside 32 bits.
-int32_t decimal(const char *text)
-{
-    long value = std::strtol(text, nullptr, 10);
-    if (value > INT32_MAX)
-        return INT32_MAX;
-    if (value < INT32_MIN)
-        return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
 
 } // namespace
 
@@ -245,8 +229,8 @@ bool forward_entry_from_words(int argc, char *const argv[], ForwardEntry &entry)
                     "ARNONAT_ExecuteOnePortForwardRule");
         return false;
     }
-    entry = ForwardEntry{kDirectEntry, decimal(argv[4]), decimal(argv[4]), decimal(argv[1]),
-                         decimal(argv[2]), 0, server.s_addr};
+    entry = ForwardEntry{kDirectEntry, leading_int(argv[4]), leading_int(argv[4]), leading_int(argv[1]),
+                         leading_int(argv[2]), 0, server.s_addr};
     const char *proto = argc > 5 && argv[5] ? argv[5] : "";
     if (std::strcmp(proto, "tcp") == 0)
         entry.protocol = ARNONAT_PROTO_TCP;

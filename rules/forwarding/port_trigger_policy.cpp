@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/text_values.h"
 #include "zolt_nvram.h"
 
 namespace arnonat {
@@ -181,12 +182,7 @@ bool scan_inbound(Cursor &text, TriggerPolicy &r, Cursor &rest)
 // atoi semantics, held inside int.
 int setting_number(const char *key)
 {
-    long value = std::strtol(zoltNvramConfig_get(key), nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
+    return leading_int(zoltNvramConfig_get(key));
 }
 
 int keys_to_read(const char *count_key)
