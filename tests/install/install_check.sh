@@ -46,5 +46,6 @@ int main(void)
 }
 C
 flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs arnonat)
-cc -std=c99 -Wall -Wextra -Werror -pedantic "$prefix/client.c" -o "$prefix/client" $flags
+# the C compiler of the build under test (musl builds have their own)
+${CC:-cc} -std=c99 -Wall -Wextra -Werror -pedantic "$prefix/client.c" -o "$prefix/client" $flags
 ZOLT_NVRAM_FILE="$prefix/store" LD_LIBRARY_PATH="$prefix/lib" "$prefix/client"
