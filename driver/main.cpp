@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "arnonat.h"
+#include "driver/run_lock.h"
 #include "platform/shell_run.h"
 
 namespace {
@@ -73,6 +74,10 @@ constexpr CategoryWord kCategoryWords[] = {
 
 int main(int argc, char **argv)
 {
+    arnonat::RunLock lock;
+    if (!lock.acquire(arnonat::kRunLockFile, arnonat::kRunLockWaitMs))
+        return 1;
+
     int mode = ARNONAT_MODE_RESTART;
     if (argc > 1 && argv[1]) {
         const char *word = argv[1];
