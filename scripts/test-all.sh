@@ -36,4 +36,6 @@ for fuzzer in "$top"/build-asan/fuzz/fuzz_*; do
   grep -E '^(Done|#[0-9]+ +DONE)' "$work/$name.log" | tail -1 || true
 done
 bash "$top/scripts/test-arm.sh"
+echo "== router test bed (real arno-iptables-firewall, network namespaces)" && bash "$top/tests/testbed/run.sh" "$top/build"
+bash "$top/scripts/test-musl.sh"
 echo "all test stages passed"
