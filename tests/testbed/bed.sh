@@ -25,8 +25,20 @@ bed_mounts()
 {
     local kit=$1 state=$2
     mount --make-rprivate / || die "cannot make mounts private"
-    mount -t tmpfs tb-tmp /tmp || die "tmpfs /tmp"
     mount -t tmpfs tb-vartmp /var/tmp || die "tmpfs /var/tmp"
+    # A checkout or build under /tmp stays reachable at its own path once the
+    # bed's own /tmp hides the host's.
+    mkdir -p /var/tmp/.host-tmp
+    mount --rbind /tmp /var/tmp/.host-tmp || die "bind host /tmp"
+    mount -t tmpfs tb-tmp /tmp || die "tmpfs /tmp"
+    local tree first
+    for tree in "$TOP" "$BUILD"; do
+        [[ $tree == /tmp/?* ]] || continue
+        first=${tree#/tmp/}; first=${first%%/*}
+        mountpoint -q "/tmp/$first" && continue
+        mkdir -p "/tmp/$first"
+        mount --bind "/var/tmp/.host-tmp/$first" "/tmp/$first" || die "bind /tmp/$first"
+    done
     mount -t tmpfs tb-run /run || die "tmpfs /run"
     mkdir -p /run/netns /run/lock
     mount -t tmpfs tb-state "$state" || die "tmpfs $state"
