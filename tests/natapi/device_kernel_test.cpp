@@ -1,24 +1,11 @@
 // The library on the kernel's devices: a missing device, and a device that
 // opens and refuses every ioctl (/dev/null bound over its path).
-#include <dirent.h>
-
 #include "natapi/function_table.h"
 #include "support/sandbox.h"
 
 namespace {
 
 using namespace natapi_test;
-
-int open_descriptors()
-{
-    int n = 0;
-    if (DIR *d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d))
-            ++n;
-        ::closedir(d);
-    }
-    return n;
-}
 
 class KernelDevice : public sandbox::Test {};
 
@@ -38,7 +25,7 @@ TEST_F(KernelDevice, RefusingDeviceGivesTheClassAnswerAndClosesOnce)
 {
     sandbox::private_dev({AGAPI_NAT_DEVICE, AGAPI_IPV6_DEVICE});
     sandbox::set("wan_ifname", "eth1");
-    int before = open_descriptors();
+    int before = sandbox::open_descriptors();
     for (const Function &f : functions()) {
         sandbox::StdoutCapture out;
         int result = f.call();
@@ -46,7 +33,7 @@ TEST_F(KernelDevice, RefusingDeviceGivesTheClassAnswerAndClosesOnce)
         EXPECT_EQ(out.finish(), expected.out) << f.name;
         EXPECT_EQ(result, expected.result) << f.name;
     }
-    EXPECT_EQ(open_descriptors(), before);
+    EXPECT_EQ(sandbox::open_descriptors(), before);
     EXPECT_TRUE(sandbox::calls().empty());
 }
 

@@ -1,24 +1,11 @@
 // The service, filter and block-service functions on the kernel's device:
 // missing, and opening but refusing every command.
-#include <dirent.h>
-
 #include "natapi/services_filters_functions.h"
 #include "support/sandbox.h"
 
 namespace {
 
 using namespace natapi_test;
-
-int open_descriptors()
-{
-    int n = 0;
-    if (DIR *d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d))
-            ++n;
-        ::closedir(d);
-    }
-    return n;
-}
 
 class TableKernelDevice : public sandbox::Test {};
 
@@ -37,7 +24,7 @@ TEST_F(TableKernelDevice, MissingDeviceGivesEachFunctionsAnswer)
 TEST_F(TableKernelDevice, RefusingDeviceGivesEachFunctionsAnswerAndClosesOnce)
 {
     sandbox::private_dev({AGAPI_NAT_DEVICE});
-    int before = open_descriptors();
+    int before = sandbox::open_descriptors();
     for (const TableFunction &f : table_functions()) {
         sandbox::StdoutCapture out;
         int result = f.call();
@@ -45,7 +32,7 @@ TEST_F(TableKernelDevice, RefusingDeviceGivesEachFunctionsAnswerAndClosesOnce)
         EXPECT_EQ(out.finish(), expected.out) << f.name;
         EXPECT_EQ(result, expected.result) << f.name;
     }
-    EXPECT_EQ(open_descriptors(), before);
+    EXPECT_EQ(sandbox::open_descriptors(), before);
 }
 
 } // namespace

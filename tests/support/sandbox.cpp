@@ -1,5 +1,6 @@
 #include "support/sandbox.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -254,6 +255,28 @@ std::string read_file(const std::string &path)
     std::stringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+std::vector<std::string> split_lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+int open_descriptors()
+{
+    int n = 0;
+    if (DIR *d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d))
+            ++n;
+        ::closedir(d);
+    }
+    return n;
 }
 
 bool exists(const std::string &path)

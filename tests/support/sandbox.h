@@ -56,6 +56,11 @@ void clear_calls();
 void set_date(const std::string &local, const std::string &utc);
 
 std::string read_file(const std::string &path);
+// The lines of TEXT, without their newlines.
+std::vector<std::string> split_lines(const std::string &text);
+// Descriptors the process has open now (to see that every call closes what
+// it opened).
+int open_descriptors();
 bool exists(const std::string &path);
 void write_file(const std::string &path, const std::string &content);
 

@@ -20,16 +20,7 @@ const std::string kRules = "/tmp/block-services-rules";
 const std::string kFlush = "iptables -F BLOCK_SERVICE_CHAIN\n";
 const std::string kHead = "iptables -A BLOCK_SERVICE_CHAIN --ipv4 -i br0 -o eth0 ";
 
-Lines split_lines(const std::string &text)
-{
-    Lines lines;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end - at));
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
-    return lines;
-}
+using sandbox::split_lines;
 
 std::string decoded(const std::string &name)
 {

@@ -19,16 +19,7 @@ const std::string kRules = "/tmp/block-sites-rules";
 const std::string kFlush = "iptables -F BLOCKSITE\niptables -F BLOCKSITE_IN_CHAIN\n";
 const std::string kHeader = "#!/bin/sh\nPATH=${PATH}:/sbin:/usr/sbin\n";
 
-Lines split_lines(const std::string &text)
-{
-    Lines lines;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end - at));
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
-    return lines;
-}
+using sandbox::split_lines;
 
 // The keyword of every UDP DROP line of BLOCKSITE (one per keyword and
 // fragment) with what follows it up to "-j DROP".
