@@ -36,13 +36,7 @@ void check_vector(int argc, char *const argv[])
 
 void check_lines(const char *path)
 {
-    FILE *f = std::fopen(path, "r");
-    if (!f)
-        std::abort();
-    std::string text;
-    for (int c; (c = std::fgetc(f)) != EOF;)
-        text += static_cast<char>(c);
-    std::fclose(f);
+    std::string text = fuzz::read_file(path);
     for (size_t start = 0; start < text.size();) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos || text.compare(start, 9, "iptables ") != 0)

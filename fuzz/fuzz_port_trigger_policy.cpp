@@ -37,13 +37,7 @@ void check_table(int stored)
 
 void check_lines(const char *path)
 {
-    FILE *f = std::fopen(path, "r");
-    if (!f)
-        std::abort();
-    std::string text;
-    for (int c; (c = std::fgetc(f)) != EOF;)
-        text += static_cast<char>(c);
-    std::fclose(f);
+    std::string text = fuzz::read_file(path);
     if (!text.empty() && text.back() != '\n')
         std::abort();
 }

@@ -43,4 +43,17 @@ inline void write_store(std::initializer_list<std::pair<const char *, std::strin
     std::fclose(f);
 }
 
+// The whole file a generator wrote; a file that cannot be read is a fault.
+inline std::string read_file(const char *path)
+{
+    FILE *f = std::fopen(path, "r");
+    if (!f)
+        std::abort();
+    std::string text;
+    for (int c; (c = std::fgetc(f)) != EOF;)
+        text += static_cast<char>(c);
+    std::fclose(f);
+    return text;
+}
+
 } // namespace fuzz
