@@ -243,6 +243,11 @@ void clear_calls()
     write_file(kCallLog, "");
 }
 
+void install_tripwire()
+{
+    write_executable(kHome + "/bin/pwned", "#!/bin/sh\necho pwned >> " + kCallLog + "\n");
+}
+
 void set_date(const std::string &local, const std::string &utc)
 {
     write_file(kHome + "/date.local", local + "\n");

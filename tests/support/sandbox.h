@@ -52,6 +52,10 @@ void set(const std::string &key, const std::string &value);
 std::vector<std::string> calls();
 void clear_calls();
 
+// Puts `pwned` on the PATH: a stand-in for any command a hostile setting
+// might try to start, which records "pwned" in the call log if it ever runs.
+void install_tripwire();
+
 // Fixes what `date` and `date -u` print.
 void set_date(const std::string &local, const std::string &utc);
 

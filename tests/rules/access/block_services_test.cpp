@@ -204,12 +204,7 @@ TEST_F(BlockServices, OverlongEntriesAreRefusedWhole)
                             kHead + "-p tcp --dport 1:2 -j DROP"}));
 }
 
-void install_tripwire()
-{
-    std::string path = sandbox::kHome + "/bin/pwned";
-    sandbox::write_file(path, "#!/bin/sh\necho pwned >> " + sandbox::kCallLog + "\n");
-    ::chmod(path.c_str(), 0755);
-}
+using sandbox::install_tripwire;
 
 TEST_F(BlockServices, HostileSettingsReachIptablesAsPlainArgumentsAndRunNothing)
 {

@@ -276,13 +276,7 @@ TEST_F(BlockSites, DnsListLimitsHoldOnBothSides)
     EXPECT_EQ(count_lines(generate(&printed), "-s " + long_name + " --dport 53"), 4u);
 }
 
-// A stand-in for any command a hostile setting might try to start.
-void install_tripwire()
-{
-    std::string path = sandbox::kHome + "/bin/pwned";
-    sandbox::write_file(path, "#!/bin/sh\necho pwned >> " + sandbox::kCallLog + "\n");
-    ::chmod(path.c_str(), 0755);
-}
+using sandbox::install_tripwire;
 
 TEST_F(BlockSites, HostileSettingsReachIptablesAsPlainArgumentsAndRunNothing)
 {
