@@ -211,8 +211,8 @@ int agApi_cleanup_ctf_entry(int32_t value);
 int agApi_fwSuccessPageHijack(int32_t value);
 int agApi_clear_nat_for_httpd(void);
 
-/* IPv6 firewall device: 0 done; -1 when the device cannot be opened
- * ("Can't open device file: /dev/spiv6") or refuses the command. */
+/* IPv6 firewall device: always 0.  A device that cannot be opened prints
+ * "Can't open device file: /dev/spiv6"; a refused command prints nothing. */
 int agApi_ipv6_set_firewall(int32_t value);
 int agApi_ipv6_set_listen_port(int32_t value1, int32_t value2, int32_t value3, int32_t value4,
                                int32_t value5);

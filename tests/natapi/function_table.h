@@ -115,7 +115,7 @@ inline Outcome when_absent(const Function &f)
     case 'S': case 'R': case 'G': case 'F': case 'C':
         return {nat, 0};
     case '6':
-        return {"Can't open device file: /dev/spiv6\n", -1};
+        return {"Can't open device file: /dev/spiv6\n", 0};
     case 'L':
         return {"port_idx: 2, port_num: 8080, enable: 1\n", 0};
     default:
@@ -129,10 +129,11 @@ inline Outcome when_refused(const Function &f, int result)
     const std::string r = std::to_string(result);
     switch (f.kind) {
     case 'S':
-    case '6':
         return {"[" + f.name + "]:ioctl_set_msg failed:" + r + "\n", -1};
     case 'Q':
         return {"", -1};
+    case '6':
+        return {"", 0}; // the IPv6 device cannot report a refusal
     case 'D':
     case 'N':
         return {"", result};
