@@ -612,7 +612,8 @@ const NatRuleRecord *agApi_zoltGetNatRuleByID(int32_t id);
 const NatRuleRecord *EnumerateNatRule(int32_t *cursor, const NatRuleRecord *table,
                                       int32_t start1, int32_t count1, int32_t start2,
                                       int32_t count2, int32_t start3, int32_t count3);
-/* Prints the table: time line, header, one line per in-use record, total. */
+/* Prints the table: time line, header and a dash line, then each in-use
+ * record followed by a dash line, then the total. */
 void DumpNatRuleTable(const NatRuleRecord *table, int32_t time, int32_t start1, int32_t count1,
                       int32_t start2, int32_t count2, int32_t start3, int32_t count3);
 

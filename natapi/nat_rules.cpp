@@ -319,10 +319,9 @@ void DumpNatRuleTable(const NatRuleRecord *table, int32_t time, int32_t start1, 
     while (const NatRuleRecord *r =
                EnumerateNatRule(&cursor, table, start1, count1, start2, count2, start3, count3)) {
         print_rule_line(*r);
+        std::printf("%s\n", kDashes);
         ++printed;
     }
-    if (printed > 0)
-        std::printf("%s\n", kDashes);
     std::printf("Total %d rules.\n\n", printed);
 }
 

@@ -173,7 +173,8 @@ TEST_F(EngineTest, DumpPrintsTheWindowsInUseWithTheEnginesTime)
     EXPECT_EQ(agApi_natDumpRuleTbl(), 1);
     EXPECT_EQ(out.finish(),
               "\nCurrent time: 86400\n" + kHeader + kDashes +
-                  "  3   1   2         0.0.0.0    192.168.1.10   255.255.255.0   8080   8080     80     100      300     1   2  UDP    1    0     0         0.0.0.0        4\n"
+                  "  3   1   2         0.0.0.0    192.168.1.10   255.255.255.0   8080   8080     80     100      300     1   2  UDP    1    0     0         0.0.0.0        4\n" +
+                  kDashes +
                   "  9   0   0     203.0.113.7    192.168.1.20         0.0.0.0   7000   7010   6000       0        0     0   1  ALL    0    3     1    198.51.100.1        0\n" +
                   kDashes + "Total 2 rules.\n\n");
     for (int i = 0; i < 9; ++i)
