@@ -51,10 +51,10 @@ TEST_F(LanSegmentation, VlanBridgesFollowTheEntryList)
              bridge("br-7") + bridge("br-8") + bridge("br-9") + bridge("br-10"),
          ""},
         {"", "10", "", ""},
+        // An entry without an ID still gets the lines of bridge "br-".
         {"video voice data", "12345 123456",
-         bridge("br-12345"),
-         "VLAN rules: VLAN ID of VLAN entry 2 longer than 5 characters, no bridge lines written\n"
-         "VLAN rules: VLAN entry 3 has no VLAN ID, no bridge lines written\n"},
+         bridge("br-12345") + bridge("br-"),
+         "VLAN rules: VLAN ID of VLAN entry 2 longer than 5 characters, no bridge lines written\n"},
     };
     sandbox::set("enable_vlan", "enable");
     for (const Case &c : cases) {
@@ -70,8 +70,13 @@ TEST_F(LanSegmentation, VlanBridgesFollowTheEntryList)
 
 TEST_F(LanSegmentation, IptvBridgeNeedsBothSwitchesAndAShortId)
 {
-    sandbox::set("iptv_vlan_id", "1234567");
     sandbox::set("iptv_enabled", "1");
+    sandbox::set("vlan_id_enable", "1");
+    Output empty = generate(ARNONAT_GenerateVlanRules);
+    EXPECT_EQ(empty.file + empty.out, kWanBridge + bridge("br-"));
+
+    sandbox::set("iptv_vlan_id", "1234567");
+    sandbox::set("vlan_id_enable", "0");
     EXPECT_EQ(generate(ARNONAT_GenerateVlanRules).file, kWanBridge);
     sandbox::set("vlan_id_enable", "1");
     EXPECT_EQ(generate(ARNONAT_GenerateVlanRules).file, kWanBridge + bridge("br-1234567"));
