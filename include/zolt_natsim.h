@@ -30,10 +30,14 @@ void   natsim_reset(void);
 /* Makes PATH (one of the two device paths) present or absent. */
 void   natsim_set_device(const char *path, int present);
 /* From now on every command with CODE returns RESULT without any other
- * effect (until reset; 0 lifts it). */
+ * effect on the engine (until reset; a later call replaces RESULT; 0 lifts
+ * it). */
 void   natsim_force_result(unsigned long code, int result);
 /* The command with CODE runs as usual, then the engine writes STATUS into
- * the count word of its message or vector (0 lifts it). */
+ * the count word of its message or vector (until reset; 0 lifts it).
+ * The two controls are independent: with both set for one code, the
+ * command returns the forced result and STATUS is still written into the
+ * count word, as an engine does that refuses a command and says why. */
 void   natsim_force_count_status(unsigned long code, int32_t status);
 size_t natsim_log_size(void);
 /* Entry I of the log, or null past its end; valid until the log is

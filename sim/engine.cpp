@@ -183,15 +183,15 @@ int serve(Dev dev, uint32_t code, uintptr_t arg)
         return -25; // ENOTTY: not a command of this device
     Request r{*c, call, arg, nullptr, nullptr};
     int read = read_argument(*c, r);
+    // A forced result replaces the command, not the status written back:
+    // the two together play an engine that refuses and says why.
+    int result;
     if (const Forced *f = forced(g_results, code))
-        return f->value;
-    int result = read < 0 ? read : c->handle(r);
-    if (const Forced *f = forced(g_statuses, code)) {
-        if (r.message)
-            r.message->count = f->value;
-        else if (r.vector)
-            r.vector->count = f->value;
-    }
+        result = f->value;
+    else
+        result = read < 0 ? read : c->handle(r);
+    if (const Forced *f = forced(g_statuses, code))
+        r.status(f->value);
     return result;
 }
 

@@ -51,12 +51,26 @@ TEST_F(EngineTest, RemoteAccessPortValuesSitInTheFieldWords)
 TEST_F(EngineTest, EngineStatusInTheCountWordDecidesTheFirewall)
 {
     sandbox::set("wan_ifname", "eth1");
-    natsim_force_count_status(0x8004643D, -28);
-    {
+    const std::string opening = "port_idx: 2, port_num: 8080, enable: 1\n";
+    struct Case {
+        int result; // 0: the engine answers itself
+        std::string out;
+        int expected;
+    };
+    const Case cases[] = {
+        // A refusal outweighs the status; otherwise the status wins.
+        {-5, opening + "\nagApi_setDeviceListenPort_2 (5434) ret_val:-5\n", -5},
+        {0, opening + "ret_val: -28, enable: 1\n", -28},
+        {5, opening + "ret_val: -28, enable: 1\n", -28},
+    };
+    for (const Case &c : cases) {
+        natsim_reset();
+        natsim_force_result(0x8004643D, c.result);
+        natsim_force_count_status(0x8004643D, -28);
         sandbox::StdoutCapture out;
-        EXPECT_EQ(agApi_setDeviceListenPort_2(2, 8080, 1, "all", "", ""), -28);
-        EXPECT_EQ(out.finish(), "port_idx: 2, port_num: 8080, enable: 1\nret_val: -28, enable: 1\n");
-        EXPECT_TRUE(sandbox::calls().empty());
+        EXPECT_EQ(agApi_setDeviceListenPort_2(2, 8080, 1, "all", "", ""), c.expected) << c.result;
+        EXPECT_EQ(out.finish(), c.out) << c.result;
+        EXPECT_TRUE(sandbox::calls().empty()) << c.result;
     }
     // Closing still closes.
     EXPECT_EQ(agApi_setDeviceListenPort_2(2, 8080, 0, "all", "1.2.3.4", "1.2.3.9"), -28);
@@ -76,10 +90,16 @@ TEST_F(EngineTest, ListenPortRangeValuesAtTheirAddresses)
     EXPECT_EQ(agApi_fwListenPortList(), 1);
     EXPECT_EQ(out.finish(), "\n--- listen port list ---\n5010-5000, \n");
 
-    // A range the engine cannot take comes back as its status.
-    sandbox::StdoutCapture refused;
-    EXPECT_EQ(agApi_setDeviceListenPortRange(5010, 5000, 1), -22);
-    EXPECT_EQ(refused.finish(), "agApi_setDeviceListenPortRange5496 : errorno = -22\n");
+    // A range the engine cannot take comes back as its status, whatever the
+    // command's result.
+    for (int result : {0, 5, -5}) {
+        natsim_force_result(0x4004646A, result);
+        if (result)
+            natsim_force_count_status(0x4004646A, -22);
+        sandbox::StdoutCapture refused;
+        EXPECT_EQ(agApi_setDeviceListenPortRange(5010, 5000, 1), -22) << result;
+        EXPECT_EQ(refused.finish(), "agApi_setDeviceListenPortRange5496 : errorno = -22\n");
+    }
 }
 
 } // namespace

@@ -88,13 +88,36 @@ TEST_F(EngineTest, VectorsKeepToTheirThirtyTwoSlots)
 
 TEST_F(EngineTest, AddAnswersAreTheEnginesOrItsStatus)
 {
-    Words w({"ruleadd", "1"}), lone({"ruleadd"});
-    EXPECT_EQ(agApi_natRuleAddForUpnp(w.argc(), w.argv.data()), 1); // the new rule's ID
-    natsim_force_result(0x80046492, -1);
-    EXPECT_EQ(agApi_natRuleAddForUpnp(w.argc(), w.argv.data()), 2); // count left as sent
-    natsim_force_result(0x80046492, 0);
-    natsim_force_count_status(0x80046492, -17);
-    EXPECT_EQ(agApi_natRuleAddForUpnp(lone.argc(), lone.argv.data()), -17);
+    struct Function {
+        int (*call)(int, char *const[]);
+        unsigned long code;
+        int own; // the engine's answer on an empty table
+    };
+    const Function functions[] = {
+        {agApi_natRuleAdd2, 0x80046428, 1}, // the new rule's ID
+        {agApi_natRuleAddForUpnp, 0x80046492, 1},
+        {agApi_natRulePortCheck, 0x8004645F, 0},
+    };
+    // The command's result when it is 0 or more, otherwise the count word as
+    // the engine left it (result 0: the engine answers itself).
+    constexpr int kOwn = 99;
+    struct Case {
+        int result;
+        int32_t status;
+        int expected;
+    };
+    const Case cases[] = {
+        {0, 0, kOwn}, {0, -17, kOwn}, {7, -17, 7}, {-1, 0, 2 /* count as sent */}, {-5, -17, -17},
+    };
+    Words w({"ruleadd", "1"});
+    for (const Function &f : functions)
+        for (const Case &c : cases) {
+            natsim_reset();
+            natsim_force_result(f.code, c.result);
+            natsim_force_count_status(f.code, c.status);
+            EXPECT_EQ(f.call(w.argc(), w.argv.data()), c.expected == kOwn ? f.own : c.expected)
+                << std::hex << f.code << std::dec << " " << c.result << " " << c.status;
+        }
 
     natsim_set_device(AGAPI_NAT_DEVICE, 0);
     sandbox::StdoutCapture out;
