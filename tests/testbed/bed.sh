@@ -48,6 +48,9 @@ bed_mounts()
     mkdir -p "$state/sbin/upper" "$state/sbin/work"
     mount -t overlay tb-sbin -o "lowerdir=/usr/sbin,upperdir=$state/sbin/upper,workdir=$state/sbin/work" /usr/sbin \
         || die "overlay /usr/sbin"
+    # modprobe is a link to /bin/kmod, outside the overlay: replace the link,
+    # never write through it.
+    rm -f /usr/sbin/modprobe
     printf '#!/bin/sh\nexit 0\n' >/usr/sbin/modprobe && chmod 755 /usr/sbin/modprobe
 
     # arno's configuration: Debian's, plus the kit and the bed's interfaces.
