@@ -66,7 +66,8 @@ TEST_F(RunWords, BaseConfigurationThatCannotBeCreatedEndsWith255AndRunsNothing)
 
     sandbox::Result r = sandbox::arnonat("restart");
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "Failed to config file\n");
+    EXPECT_EQ(r.out, "[ARNONAT_GenerateConfigFile]:cannot write /tmp/extra_arno_config: Is a directory; the "
+                     "previous file stays in place\nFailed to config file\n");
     EXPECT_EQ(sandbox::calls(), Calls{});
     EXPECT_EQ(sandbox::read_file("/tmp/custom_iptables_rules"), "previous run\n");
 }
