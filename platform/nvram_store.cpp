@@ -832,4 +832,28 @@ int zoltNvramConfig_foreach(void (*fn)(const char *key, const char *value, void 
     return 0;
 }
 
+int zoltNvramConfig_show(FILE *out)
+{
+    Snapshot *s = current_snapshot();
+    if (!s || !s->readable || !out)
+        return -1;
+    // Each line as a write of the store puts it, through the same encoder.
+    size_t longest = 0;
+    for (size_t i = 0; i < s->count; ++i) {
+        const Entry &e = s->entries[i];
+        size_t n = e.key_len + escaped_length(e.value, e.value_len) + 2;
+        longest = n > longest ? n : longest;
+    }
+    Heap<char> line(static_cast<char *>(malloc(longest + 1)));
+    if (!line.p)
+        return -1;
+    for (size_t i = 0; i < s->count; ++i) {
+        const Entry &e = s->entries[i];
+        size_t n = size_t(put_line(line.p, e.key, e.key_len, e.value, e.value_len) - line.p);
+        if (fwrite(line.p, 1, n, out) != n)
+            return -1;
+    }
+    return 0;
+}
+
 }  // extern "C"

@@ -322,6 +322,27 @@ TEST_F(NvramStore, ToolCommandsAndTheirResults)
     EXPECT_EQ(slurp(store_), "b=x=y\ne=\n");
 }
 
+TEST_F(NvramStore, ShowPrintsAStoreThatReadsBackTheSameAndGetStaysRaw)
+{
+    std::string every;
+    for (int c = 1; c <= 255; ++c)
+        every += char(c);
+    const std::map<std::string, std::string> rows = {
+        {"every", every}, {"forge", "x\ninjected=1"}, {"plain", "a=b"}, {"slash", "C:\\n"}};
+    for (const auto &[k, v] : rows)
+        ASSERT_EQ(zoltNvramConfig_set(k.c_str(), v.c_str()), 0) << k;
+    ToolRun show = run_tool({"show"});
+    ASSERT_EQ(show.status, 0) << show.err;
+    EXPECT_EQ(show.out, slurp(store_));
+    ToolRun get = run_tool({"get", "every"});
+    EXPECT_EQ(get.out, every + "\n");
+
+    // The output used as a store holds the same settings, no more.
+    spill(dir_ + "/shown", show.out);
+    setenv("ZOLT_NVRAM_FILE", (dir_ + "/shown").c_str(), 1);
+    EXPECT_EQ(all_settings(), rows);
+}
+
 TEST_F(NvramStore, ParallelWritersLoseNoUpdate)
 {
     // Each writer is its own process; a few of its writes go through the
