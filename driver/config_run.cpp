@@ -12,6 +12,7 @@
 #include "platform/run_lock.h"
 #include "platform/runtime_rules.h"
 #include "platform/shell_run.h"
+#include "zolt_nvram.h"
 
 using arnonat::File;
 
@@ -77,6 +78,19 @@ int write_base_config()
     return 0;
 }
 
+// The WAN protections of a router name the WAN interface; without one they
+// are written (the firewall script decides what an empty name means) but
+// protect nothing, which the owner should hear of once per run.
+void notice_unnamed_wan()
+{
+    if (zoltNvramConfig_match("router_mode", "0"))
+        return;
+    char wan[ARNONAT_WAN_IFNAME_SIZE] = "";
+    arnonat_getWanInterface(wan);
+    if (!wan[0])
+        std::puts("arnonat: wan_ifname is empty in router mode: the WAN rules name no interface and do not protect the router");
+}
+
 } // namespace
 
 extern "C" int ARNONAT_GenerateConfigFile(int mode)
@@ -88,6 +102,7 @@ extern "C" int ARNONAT_GenerateConfigFile(int mode)
     // built.
     if (write_base_config() != 0)
         return -1;
+    notice_unnamed_wan();
     if (ARNONAT_GenerateCustomRules(mode) != 0) {
         std::puts("ARNONAT_GenerateCustomRules failed");
         return -1;
