@@ -55,8 +55,13 @@ int write_base_config()
 {
     static constexpr char kWho[] = "ARNONAT_GenerateConfigFile";
     arnonat::FixedFile config(ARNONAT_BASE_CONFIG_FILE);
+    if (!config.create(kWho)) {
+        std::puts("Failed to config file");
+        return -1;
+    }
     MemoryStream block;
-    if (!config.create(kWho) || !block.stream()) {
+    if (!block.stream()) {
+        config.finish(kWho, -1); // errno tells why
         std::puts("Failed to config file");
         return -1;
     }

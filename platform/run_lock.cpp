@@ -58,18 +58,16 @@ bool RunLock::acquire(const char *path, int wait_ms)
 {
     if (counted_ || fd_ >= 0)
         return true;
-    if (t_held > 0) {
-        ++t_held;
-        counted_ = true;
-        return true;
-    }
+    if (t_held > 0)
+        return hold();
     if (inside_locked_run())
         return true;
     fd_ = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) {
-        // Without a lock file the run goes on as it always could.
+        // Without a lock file the run goes on as it always could (and its
+        // nested takes do not try again).
         std::printf("arnonat: cannot open the run lock %s; running without it\n", path);
-        return true;
+        return hold();
     }
     for (int waited = 0;; waited += kPollMs) {
         if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
@@ -78,7 +76,7 @@ bool RunLock::acquire(const char *path, int wait_ms)
             std::printf("arnonat: cannot lock %s; running without it\n", path);
             ::close(fd_);
             fd_ = -1;
-            return true;
+            return hold();
         }
         if (waited >= wait_ms) {
             std::printf("arnonat: another run still holds %s after %d s; nothing done\n", path,
@@ -89,6 +87,11 @@ bool RunLock::acquire(const char *path, int wait_ms)
         }
         pause_ms(kPollMs);
     }
+    return hold();
+}
+
+bool RunLock::hold()
+{
     ++t_held;
     counted_ = true;
     return true;

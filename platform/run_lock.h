@@ -39,6 +39,9 @@ public:
     bool acquire(const char *path = kRunLockFile, int wait_ms = kRunLockWaitMs);
 
 private:
+    // Counts this take as one of the calling thread's.
+    bool hold();
+
     int fd_ = -1;
     bool counted_ = false;
 };
