@@ -11,6 +11,11 @@
 // writer killed before its rename leaves its temporary; the next writer
 // removes it.
 
+// Directory offsets and inode numbers of the store's folder may not fit 32
+// bits (a 32-bit glibc's readdir then fails); none of these types reaches
+// the store's interface.
+#define _FILE_OFFSET_BITS 64
+
 #include "zolt_nvram.h"
 
 #include <cerrno>
