@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "arnonat.h"
 #include "platform/shell_word.h"
@@ -48,6 +49,9 @@ int prefix_length(uint32_t mask)
 extern "C" int ARNONAT_GenerateLanConfig(FILE *stream)
 {
     const char *ifname = zoltNvramConfig_get("lan_ifname");
+    // The firewall script splits INT_IF and IF_TRUSTS at blanks.
+    if (std::strpbrk(ifname, " \t\n"))
+        std::printf("LAN block: lan_ifname '%s' holds blanks; the firewall reads it as several interfaces\n", ifname);
     // inet_addr semantics: an unparsable text gives all ones.
     uint32_t address = inet_addr(zoltNvramConfig_get("lan_ipaddr"));
     uint32_t mask = inet_addr(zoltNvramConfig_get("lan_netmask"));

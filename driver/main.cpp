@@ -1,11 +1,14 @@
 // arnonat: turns the router's settings into the configuration of the
 // arno-iptables-firewall script and runs it, or rewrites one category of
 // run-time rules.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "arnonat.h"
-#include "driver/run_lock.h"
+#include "platform/fixed_file.h"
+#include "platform/run_lock.h"
+#include "platform/runtime_rules.h"
 #include "platform/shell_run.h"
 
 namespace {
@@ -26,33 +29,50 @@ constexpr RunWord kRunWords[] = {
 };
 
 // Rewrites the run-time rules file with one generator's lines (no header)
-// and hands it to the custom services runner.
-int apply_runtime_rules(int (*generate)(const char *path))
+// and hands it to the custom services runner; -1 when it could not be
+// written, and then nothing runs.
+int apply_runtime_rules(const char *who, int (*generate)(const char *path))
 {
-    std::remove(ARNONAT_RUNTIME_RULES_FILE);
-    generate(ARNONAT_RUNTIME_RULES_FILE);
-    arnonat::run_command(ARNONAT_CUSTOM_SERVICES_RUNNER);
-    return 0;
+    arnonat::RuntimeRules rules(who);
+    if (!rules)
+        return -1;
+    return rules.apply(generate(rules.path()), ARNONAT_CUSTOM_SERVICES_RUNNER) ? 0 : -1;
 }
 
 int apply_block_sites()
 {
-    return apply_runtime_rules(ARNONAT_GenerateVelmoraBsiteRules);
+    return apply_runtime_rules("apply_blocksites", ARNONAT_GenerateVelmoraBsiteRules);
 }
 
+// Appends the block services lines to the custom rules file: to a copy of it
+// that replaces it whole, so a full /tmp never leaves it cut.
 int block_services()
 {
-    return ARNONAT_GenerateBlockServicesRules(ARNONAT_CUSTOM_RULES_FILE);
+    static constexpr char kWho[] = "bs";
+    arnonat::FixedFile rules(ARNONAT_CUSTOM_RULES_FILE);
+    if (!rules.create(kWho))
+        return -1;
+    // A missing file is started by the generator, as it always was; one that
+    // is there but cannot be read must not lose its lines.
+    int copied = rules.copy_in(ARNONAT_CUSTOM_RULES_FILE);
+    if (copied < 0 || (copied > 0 && errno != ENOENT)) {
+        rules.finish(kWho, -1);
+        return -1;
+    }
+    int result = ARNONAT_GenerateBlockServicesRules(rules.temporary());
+    return rules.finish(kWho, result == 0 ? 0 : -1) ? result : -1;
 }
 
 int apply_block_services()
 {
-    return apply_runtime_rules(ARNONAT_GenerateBlockServicesRules);
+    return apply_runtime_rules("apply_blockservices", ARNONAT_GenerateBlockServicesRules);
 }
 
 int apply_remote_management()
 {
-    ARNONAT_ApplyConfigForService("user_mgmt");
+    // The program holds the run lock: the runner runs this file.
+    if (ARNONAT_ApplyConfigForService("user_mgmt") != 0)
+        return -1;
     arnonat::run_command(ARNONAT_CUSTOM_SERVICES_RUNNER);
     return 0;
 }
@@ -75,7 +95,7 @@ constexpr CategoryWord kCategoryWords[] = {
 int main(int argc, char **argv)
 {
     arnonat::RunLock lock;
-    if (!lock.acquire(arnonat::kRunLockFile, arnonat::kRunLockWaitMs))
+    if (!lock.acquire())
         return 1;
 
     int mode = ARNONAT_MODE_RESTART;

@@ -70,7 +70,8 @@ int agApi_fwListenPortList2(AgIoctlMsg *message);
 
 /* Appends the ACCEPT lines of every listen port to the rules file PATH.
  * 1 done, 0 when the list could not be read or a buffer allocated (nothing
- * written), -1 when the file cannot be opened. */
+ * written), -1 (errno telling why) when the file cannot be opened or
+ * written. */
 int ARNONAT_GenerateListenPortRules(const char *path);
 
 /* Opens (ENABLE 1) or closes the RIP ports 520 and 2601 in the firewall at

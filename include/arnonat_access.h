@@ -39,7 +39,8 @@ int arnonat_getSmallTokens(const char *text, const char *delimiters,
                            char (*slots)[ARNONAT_SMALL_TOKEN_SIZE], int max);
 
 /* Appends the block-sites rules of the BLOCKSITE and BLOCKSITE_IN_CHAIN
- * chains to the shell file PATH.  0, or -1 when PATH cannot be opened. */
+ * chains to the shell file PATH.  0, or -1 (errno telling why) when PATH
+ * cannot be opened or written. */
 int ARNONAT_GenerateVelmoraBsiteRules(const char *path);
 
 /* Flushes both block-sites chains at once and applies every keyword through
@@ -47,7 +48,8 @@ int ARNONAT_GenerateVelmoraBsiteRules(const char *path);
 int ARNONAT_GenerateBlockSiteRuleInRunTime(void);
 
 /* Writes the rules of one (already reduced) KEYWORD to the run-time rules
- * file and runs it.  Returns 0. */
+ * file and runs it, under the run lock; a file that cannot be written whole
+ * gets a notice and is not run.  Returns 0. */
 int ARNONAT_ExecuteOneBlockSiteRule(const char *keyword);
 
 /* Log name of KEYWORD (LENGTH bytes): "www.NAME.com" cut to 127 characters,
@@ -106,7 +108,8 @@ int arnonat_getServiceTable(ArnonatServiceEntry *entries, unsigned int capacity,
 int arnonat_getServiceTable2(ArnonatServiceEntry *entries, unsigned int capacity, int defaultOnly);
 
 /* Appends the BLOCK_SERVICE_CHAIN rules of fw_bks_block_service to the
- * shell file PATH.  0, or -1 when PATH cannot be opened. */
+ * shell file PATH.  0, or -1 (errno telling why) when PATH cannot be
+ * opened or written. */
 int ARNONAT_GenerateBlockServicesRules(const char *path);
 
 /* Decodes a service name in place: "\s" is "@", "\t" is ";", "\\" is one

@@ -26,8 +26,9 @@ enum {
 #define ARNONAT_CUSTOM_SERVICES_RUNNER "/sbin/main_run_custom_services"
 #define ARNONAT_STOCK_CUSTOM_RULES "/etc/arno-iptables-firewall/custom-rules"
 
-/* Writes the base configuration file and assembles the custom rules file.
- * 0 on success, -1 when the base configuration file cannot be written. */
+/* Writes the base configuration file and assembles the custom rules file,
+ * under the run lock.  0 on success, -1 when a file cannot be written whole
+ * (the previous one then stays in place). */
 int ARNONAT_GenerateConfigFile(int mode);
 
 /* Runs the firewall script with the action of MODE (0 start, 1 stop, any
@@ -38,7 +39,8 @@ int ARNONAT_RunArno(int mode, const char *suffix);
 
 /* Rewrites the run-time rules file for one category ("port_forward",
  * "port_trigger", "usb"; any other category leaves only the two header
- * lines).  -1 for a null or empty category, else 0. */
+ * lines), under the run lock.  -1 for a null or empty category and when the
+ * file cannot be written whole (the previous one then stays), else 0. */
 int ARNONAT_ApplyConfigForService(const char *category);
 
 /* Blocks of the base configuration file, written to a stream the caller
@@ -48,7 +50,9 @@ int ARNONAT_GenerateLanConfig(FILE *stream);
 int ARNONAT_GenerateFirewallConfig(FILE *stream);
 
 /* Rebuilds the custom rules file from the stock custom rules and the rule
- * generators.  MODE is not used.  Returns 0. */
+ * generators, under the run lock, and puts it in place whole.  MODE is not
+ * used.  0, or -1 when a step cannot write its lines (the previous file then
+ * stays in place). */
 int ARNONAT_GenerateCustomRules(int mode);
 
 /* Copies SOURCE to DESTINATION, which must not exist yet.  0 when the whole

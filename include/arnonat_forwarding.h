@@ -55,23 +55,23 @@ int ARNONAT_NatDmzPortStructBuild(int protocol, ArnonatPortRange *list);
 
 /* Appends to the file at PATH the flush lines of the port trigger chains
  * and, when fwpt_enable is "1", the ip4tables TRIGGER rules of the policies
- * fwpt0 .. fwpt<fwpt_count - 1> (at most 20).  -1 when the file cannot be
- * opened, else 0. */
+ * fwpt0 .. fwpt<fwpt_count - 1> (at most 20).  -1 (errno telling why) when
+ * the file cannot be opened or written, else 0. */
 int ARNONAT_GeneratePortTriggerRules(const char *path);
 
 /* ---- Port forwarding ---- */
 
 /* Appends to the file at PATH the flush lines of the port forwarding chains
- * and the rules of every inbound record.  -1 when the file cannot be opened
- * (nothing printed), else 0. */
+ * and the rules of every inbound record.  -1 (errno telling why) when the
+ * file cannot be opened (nothing printed) or written, else 0. */
 int ARNONAT_GeneratePortForwardRules(const char *path);
 
 /* Applies one forwarding rule at once: ARGV[1] internal start port, ARGV[2]
  * internal end port, ARGV[3] server address (dotted quad), ARGV[4] external
  * port, ARGV[5] "tcp", "udp" or "both" (no rule without it).  Writes the
- * run-time rules file with the rule and runs it.  Fewer than five words, a
- * server that is not a dotted quad, or a file that cannot be created get a
- * notice and nothing is run.  Returns 0. */
+ * run-time rules file with the rule and runs it, under the run lock.  Fewer
+ * than five words, a server that is not a dotted quad, or a file that cannot
+ * be written whole get a notice and nothing is run.  Returns 0. */
 int ARNONAT_ExecuteOnePortForwardRule(int argc, char *const argv[]);
 
 #ifdef __cplusplus

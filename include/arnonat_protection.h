@@ -3,7 +3,8 @@
  * isolation with DNS redirection, IGMP, RIP, RIPng and the UPnP chains.
  *
  * Each generator appends complete iptables lines to the shell file PATH and
- * returns 0, or -1 when the file cannot be opened. */
+ * returns 0, or -1 (errno telling why) when the file cannot be opened or a
+ * write to it fails, which leaves it cut. */
 #ifndef ARNONAT_PROTECTION_H
 #define ARNONAT_PROTECTION_H
 

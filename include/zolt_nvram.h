@@ -7,6 +7,7 @@
 #define ZOLT_NVRAM_H
 
 #include <stddef.h>
+#include <stdio.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -31,6 +32,13 @@ int zoltNvramConfig_unset(const char *key);
 /* Stand-in extra: calls FN for every key in ascending byte order of the key.
  * Returns 0, or -1 when the store cannot be read. */
 int zoltNvramConfig_foreach(void (*fn)(const char *key, const char *value, void *ctx), void *ctx);
+
+/* Stand-in extra: writes every setting to OUT in the store's own form, one
+ * "key=value" line each in ascending byte order of the key, newlines and
+ * backslashes of values escaped, so that the output read as a store gives
+ * the same settings.  Returns 0, or -1 when the store cannot be read or OUT
+ * cannot be written. */
+int zoltNvramConfig_show(FILE *out);
 
 /* Path of the store file: $ZOLT_NVRAM_FILE, else ZOLT_NVRAM_DEFAULT_FILE. */
 #define ZOLT_NVRAM_DEFAULT_FILE "/tmp/zolt_nvram.db"

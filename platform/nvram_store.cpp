@@ -7,7 +7,14 @@
 //
 // Readers parse the file once per change into a sorted table.  Writers take a
 // lock beside the store, write a whole new file and rename it over the old
-// one, so a reader sees either the old or the new store, never a mix.
+// one, so a reader sees either the old or the new store, never a mix.  A
+// writer killed before its rename leaves its temporary; the next writer
+// removes it.
+
+// Directory offsets and inode numbers of the store's folder may not fit 32
+// bits (a 32-bit glibc's readdir then fails); none of these types reaches
+// the store's interface.
+#define _FILE_OFFSET_BITS 64
 
 #include "zolt_nvram.h"
 
@@ -19,7 +26,9 @@
 #include <cstring>
 #include <ctime>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -611,30 +620,82 @@ bool write_all(int fd, const char *p, size_t len)
     return true;
 }
 
+// The folder that holds PATH (a new text), or null when out of memory.
+char *folder_of(const char *path)
+{
+    char *dir = strdup(path);
+    if (!dir)
+        return nullptr;
+    char *slash = strrchr(dir, '/');
+    if (!slash)
+        strcpy(dir, ".");
+    else if (slash == dir)
+        slash[1] = '\0';
+    else
+        *slash = '\0';
+    return dir;
+}
+
 // Makes the rename itself survive a power cut.  Some file systems cannot
 // sync a directory; the store is whole either way, so that is not an error.
 void sync_directory_of(const char *path)
 {
-    Heap<char> dir(strdup(path));
+    Heap<char> dir(folder_of(path));
     if (!dir.p)
         return;
-    char *slash = strrchr(dir.p, '/');
-    if (!slash)
-        strcpy(dir.p, ".");
-    else if (slash == dir.p)
-        slash[1] = '\0';
-    else
-        *slash = '\0';
     Fd fd(open(dir.p, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.fd >= 0)
         fsync(fd.fd);
+}
+
+// A writer's temporary is named after the store and the writer's process:
+// "<store>.new-<pid>-XXXXXX".
+constexpr char kTemporaryMark[] = ".new-";
+
+// The pid in NAME when NAME is a temporary of the store called BASE, else 0.
+long temporary_writer(const char *name, const char *base)
+{
+    size_t base_len = strlen(base);
+    if (strncmp(name, base, base_len) != 0 || strncmp(name + base_len, kTemporaryMark, sizeof kTemporaryMark - 1) != 0)
+        return 0;
+    const char *digits = name + base_len + sizeof kTemporaryMark - 1;
+    char *end = nullptr;
+    errno = 0;
+    long pid = strtol(digits, &end, 10);
+    if (errno != 0 || end == digits || *digits < '1' || *digits > '9' || *end != '-' || strlen(end + 1) != 6)
+        return 0;
+    return pid;
+}
+
+// Removes the temporaries that writers killed before their rename left
+// beside the store.  Called under the write lock, so no writer is between
+// creating and renaming its temporary; a temporary is still only removed
+// when its writer's process is gone, never a live writer's.
+void remove_stale_temporaries(const char *path)
+{
+    Heap<char> dir(folder_of(path));
+    if (!dir.p)
+        return;
+    const char *slash = strrchr(path, '/');
+    const char *base = slash ? slash + 1 : path;
+    DIR *d = opendir(dir.p);
+    if (!d)
+        return;
+    while (const dirent *e = readdir(d)) {
+        long pid = temporary_writer(e->d_name, base);
+        if (pid > 0 && pid <= INT32_MAX && kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            unlinkat(dirfd(d), e->d_name, 0);
+    }
+    closedir(d);
 }
 
 // Writes TEXT as the new store: a temporary file beside it, synced, then
 // renamed over it.
 bool replace_store(const char *path, const char *text, size_t len, mode_t mode)
 {
-    Heap<char> tmp(join(path, ".XXXXXX"));
+    char suffix[48];
+    snprintf(suffix, sizeof suffix, "%s%ld-XXXXXX", kTemporaryMark, long(getpid()));
+    Heap<char> tmp(join(path, suffix));
     if (!tmp.p)
         return false;
     Fd fd(mkostemp(tmp.p, O_CLOEXEC));
@@ -684,6 +745,7 @@ int change_setting(const char *key, const char *value)
     WriteLock lock;
     if (!lock.take(path))
         return -1;
+    remove_stale_temporaries(path);
     // Under the lock nobody else writes: the file as read now is the base.
     SnapshotOwner old(load_snapshot(path, true));
     if (!old.p)
@@ -772,6 +834,30 @@ int zoltNvramConfig_foreach(void (*fn)(const char *key, const char *value, void 
         fn(s->entries[i].key, s->entries[i].value, ctx);
     --s->users;
     drop_if_unused(s);
+    return 0;
+}
+
+int zoltNvramConfig_show(FILE *out)
+{
+    Snapshot *s = current_snapshot();
+    if (!s || !s->readable || !out)
+        return -1;
+    // Each line as a write of the store puts it, through the same encoder.
+    size_t longest = 0;
+    for (size_t i = 0; i < s->count; ++i) {
+        const Entry &e = s->entries[i];
+        size_t n = e.key_len + escaped_length(e.value, e.value_len) + 2;
+        longest = n > longest ? n : longest;
+    }
+    Heap<char> line(static_cast<char *>(malloc(longest + 1)));
+    if (!line.p)
+        return -1;
+    for (size_t i = 0; i < s->count; ++i) {
+        const Entry &e = s->entries[i];
+        size_t n = size_t(put_line(line.p, e.key, e.key_len, e.value, e.value_len) - line.p);
+        if (fwrite(line.p, 1, n, out) != n)
+            return -1;
+    }
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/rule_file.h"
 
+#include <cerrno>
 #include <cstdarg>
 
 namespace arnonat {
@@ -9,6 +10,7 @@ File &File::operator=(File &&other)
     if (this != &other) {
         close();
         stream_ = other.stream_;
+        error_ = other.error_;
         other.stream_ = nullptr;
     }
     return *this;
@@ -16,47 +18,81 @@ File &File::operator=(File &&other)
 
 File File::open(const char *path, const char *mode)
 {
-    return File(std::fopen(path, mode));
+    // Closed on exec: a command started meanwhile by another thread must not
+    // keep the file open for writing.
+    char closing[8];
+    std::snprintf(closing, sizeof closing, "%se", mode);
+    File file(std::fopen(path, closing));
+    if (!file)
+        file.failed(); // so that a later close() reports it too
+    return file;
+}
+
+void File::failed()
+{
+    if (error_ == 0)
+        error_ = errno != 0 ? errno : EIO;
 }
 
 void File::put(const char *text)
 {
-    if (stream_)
-        std::fputs(text, stream_);
+    if (stream_ && !error_ && std::fputs(text, stream_) == EOF)
+        failed();
 }
 
 void File::print(const char *fmt, ...)
 {
-    if (!stream_)
+    if (!stream_ || error_)
         return;
     va_list ap;
     va_start(ap, fmt);
-    std::vfprintf(stream_, fmt, ap);
+    int n = std::vfprintf(stream_, fmt, ap);
     va_end(ap);
+    if (n < 0)
+        failed();
+}
+
+void File::write(const char *data, size_t size)
+{
+    if (stream_ && !error_ && size > 0 && std::fwrite(data, 1, size, stream_) != size)
+        failed();
 }
 
 bool File::put(const LineSpan &line, const char *who)
 {
     if (!stream_ || !line.ready(who))
         return false;
-    std::fputs(line.c_str(), stream_);
-    return true;
+    put(line.c_str());
+    return !error_;
 }
 
 int File::close()
 {
-    if (!stream_)
-        return 0;
-    int rc = std::fclose(stream_);
-    stream_ = nullptr;
-    return rc;
+    if (stream_) {
+        // Flushed apart from the close so that its error number is the one kept.
+        if (!error_ && std::fflush(stream_) != 0)
+            failed();
+        if (!error_ && std::ferror(stream_))
+            error_ = EIO;
+        if (std::fclose(stream_) != 0)
+            failed();
+        stream_ = nullptr;
+    }
+    if (error_) {
+        errno = error_;
+        return -1;
+    }
+    return 0;
 }
 
 File open_rules(const char *path, const char *failure_message)
 {
     File file = File::open(path, "a");
-    if (!file && failure_message)
+    if (!file && failure_message) {
+        int cause = errno;
         std::puts(failure_message);
+        errno = cause;
+    }
     return file;
 }
 

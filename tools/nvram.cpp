@@ -3,7 +3,9 @@
 //   nvram get KEY          value and a newline; exit 1 when the key is unset
 //   nvram set KEY=VALUE    the value is everything after the first '='
 //   nvram unset KEY
-//   nvram show             every setting as key=value, sorted by key
+//   nvram show             every setting as key=value, sorted by key, in the
+//                          store's own form (newlines and backslashes of
+//                          values escaped as \n and \\)
 //
 // Exit 2 on bad usage, 1 when the store cannot be read or written.
 
@@ -65,14 +67,11 @@ int do_change(const char *key, const char *value)
     return 0;
 }
 
-void show_one(const char *key, const char *value, void *)
-{
-    printf("%s=%s\n", key, value);
-}
-
+// In the store's own escaped form, so that the output serves as a store
+// (the check tool reads it so) with no line read as another key.
 int do_show()
 {
-    if (zoltNvramConfig_foreach(show_one, nullptr) != 0) {
+    if (zoltNvramConfig_show(stdout) != 0) {
         fprintf(stderr, "nvram: cannot read settings store %s\n", zoltNvramConfig_path());
         return 1;
     }

@@ -234,7 +234,7 @@ int ARNONAT_GenerateBlockServicesRules(const char *path)
     } else if (mode == kModeAlways) {
         write_entries(file, nullptr);
     }
-    return 0;
+    return file.finish(0);
 }
 
 } // extern "C"

@@ -12,6 +12,7 @@
 #include "arnonat_driver.h"
 #include "platform/line_buffer.h"
 #include "platform/rule_file.h"
+#include "platform/runtime_rules.h"
 #include "platform/shell_run.h"
 #include "zolt_nvram.h"
 
@@ -361,7 +362,7 @@ extern "C" int ARNONAT_GenerateVelmoraBsiteRules(const char *path)
                 reduce_site_name(list.slot[k]);
         write_mode(file, kWho, mode, list.slot, list.count);
     }
-    return 0;
+    return file.finish(0);
 }
 
 extern "C" int ARNONAT_ExecuteOneBlockSiteRule(const char *keyword)
@@ -372,22 +373,13 @@ extern "C" int ARNONAT_ExecuteOneBlockSiteRule(const char *keyword)
     Slot one[1];
     std::snprintf(one[0], sizeof one[0], "%s", keyword);
 
-    std::remove(ARNONAT_RUNTIME_RULES_FILE);
-    File file = File::open(ARNONAT_RUNTIME_RULES_FILE, "w+");
-    if (!file) {
-        std::printf("[%s]:cannot create %s, keyword not applied\n", kWho, ARNONAT_RUNTIME_RULES_FILE);
+    // The keyword is applied by running the file itself.
+    arnonat::RuntimeRules rules(kWho);
+    if (!rules)
         return 0;
-    }
-    file.put("#!/bin/sh\n");
-    file.put("PATH=${PATH}:/sbin:/usr/sbin\n");
-
+    File file = rules.open_with_header();
     write_mode(file, kWho, block_sites_mode(), one, 1);
-    file.close();
-
-    arnonat::LineBuffer<64> chmod;
-    chmod.append("chmod 777 %s", ARNONAT_RUNTIME_RULES_FILE);
-    arnonat::run_command(chmod, kWho);
-    arnonat::run_command(ARNONAT_RUNTIME_RULES_FILE);
+    rules.apply(file.close(), ARNONAT_RUNTIME_RULES_FILE, true);
     return 0;
 }
 

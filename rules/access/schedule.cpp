@@ -165,14 +165,47 @@ bool names_no_day(int days)
     return days != kEveryDayToo && (days & kEveryDay) == 0;
 }
 
-int schedule_offset()
+// The time zones of the world lie between 12 hours behind UTC and 14 ahead;
+// a time match shifted by more would name hours netfilter refuses.
+constexpr int kZoneBehindMost = -12;
+constexpr int kZoneAheadMost = 14;
+
+bool zone_on_earth(int offset)
+{
+    return offset >= kZoneBehindMost && offset <= kZoneAheadMost;
+}
+
+// Local time minus UTC into OFFSET.  False, with a notice, when it comes from
+// a time_zone that no place on earth has.
+bool schedule_offset(int &offset)
 {
     char zone[5] = "";
     zoltNvramConfig_read("time_zone", zone, sizeof zone);
     int measured = arnonat_getHourDifference(); // measured every time
-    if (zoltNvramConfig_match("schedule_daylightadjust", "1") && measured != ARNONAT_NO_HOUR_DIFFERENCE)
-        return measured;
-    return std::atoi(zone);
+    // A clock that reads out of every zone is taken as a clock not read.
+    if (zoltNvramConfig_match("schedule_daylightadjust", "1") && measured != ARNONAT_NO_HOUR_DIFFERENCE &&
+        zone_on_earth(measured)) {
+        offset = measured;
+        return true;
+    }
+    offset = std::atoi(zone);
+    if (zone_on_earth(offset))
+        return true;
+    std::printf("schedule: time_zone '%s' is not between -12 and +14 hours; scheduled rules not written\n",
+                zoltNvramConfig_get("time_zone"));
+    return false;
+}
+
+// A complete window naming a day whose times lie off the clock (hours 0 to
+// 23, minutes 0 to 59): netfilter would refuse its time match.
+bool off_the_clock(const char *config)
+{
+    Window w{};
+    if (!read_window(config, w) || names_no_day(w.days))
+        return false;
+    auto hour = [](int h) { return h >= 0 && h <= 23; };
+    auto minute = [](int m) { return m >= 0 && m <= 59; };
+    return !(hour(w.start_hour) && minute(w.start_minute) && hour(w.stop_hour) && minute(w.stop_minute));
 }
 
 } // namespace
@@ -205,9 +238,17 @@ extern "C" int ARNONAT_GenerateScheduleRule(char *first, char *second)
         return 0;
     first[0] = '\0';
     second[0] = '\0';
-    int offset = schedule_offset();
+    int offset = 0;
+    bool zone_known = schedule_offset(offset);
     char config[256];
     zoltNvramConfig_read("schedule_config", config, sizeof config);
-    arnonat::schedule_fragments(config, offset, first, second);
+    if (off_the_clock(config)) {
+        std::printf("schedule: schedule_config '%s' holds a time outside 0:0 to 23:59; scheduled rules not "
+                    "written\n",
+                    config);
+        return 0;
+    }
+    if (zone_known)
+        arnonat::schedule_fragments(config, offset, first, second);
     return 0;
 }

@@ -123,16 +123,16 @@ int ARNONAT_GenerateListenPortRules(const char *path)
         return -1;
     arnonat::natapi::ListenPortList list;
     if (!list.allocate(kWho))
-        return 0;
+        return file.finish(0);
     AgIoctlMsg message{};
     list.attach(message);
     // Without the engine's list there is nothing to open.
     if (agApi_fwListenPortList2(&message) != 1)
-        return 0;
+        return file.finish(0);
     list.print();
     for (int i = 0; i < list.entries(); ++i)
         write_port_rules(file, list.first(i), list.second(i));
-    return 1;
+    return file.finish(1);
 }
 
 int agApi_setDeviceListenPort(int32_t port_index, int32_t port_number, int32_t enable)

@@ -14,6 +14,7 @@
 #include "agapi.h"
 #include "arnonat.h"
 #include "platform/line_buffer.h"
+#include "platform/runtime_rules.h"
 #include "platform/shell_run.h"
 #include "platform/text_values.h"
 #include "zolt_nvram.h"
@@ -263,7 +264,7 @@ extern "C" int ARNONAT_GeneratePortForwardRules(const char *path)
                                  t.intEnd[k], t.protocol[k], t.serverAddr[k]};
         arnonat::write_forward_entry(file, entry);
     }
-    return 0;
+    return file.finish(0);
 }
 
 extern "C" int ARNONAT_ExecuteOnePortForwardRule(int argc, char *const argv[])
@@ -272,23 +273,12 @@ extern "C" int ARNONAT_ExecuteOnePortForwardRule(int argc, char *const argv[])
     if (!arnonat::forward_entry_from_words(argc, argv, entry))
         return 0;
 
-    std::remove(ARNONAT_RUNTIME_RULES_FILE);
-    File script = File::open(ARNONAT_RUNTIME_RULES_FILE, "w+");
-    if (!script) {
-        // Nothing is run: the rule would otherwise come from an old script.
-        std::printf("[%s]:cannot create %s: rule not applied\n",
-                    "ARNONAT_ExecuteOnePortForwardRule", ARNONAT_RUNTIME_RULES_FILE);
+    // The rule is applied by running the file itself.
+    arnonat::RuntimeRules rules("ARNONAT_ExecuteOnePortForwardRule");
+    if (!rules)
         return 0;
-    }
-    script.put("#!/bin/sh\n");
-    script.put("PATH=${PATH}:/sbin:/usr/sbin\n");
+    File script = rules.open_with_header();
     arnonat::write_forward_entry(script, entry);
-    if (std::ferror(script.stream()) || script.close() != 0) {
-        std::printf("[%s]:cannot write %s: rule not applied\n",
-                    "ARNONAT_ExecuteOnePortForwardRule", ARNONAT_RUNTIME_RULES_FILE);
-        return 0;
-    }
-    arnonat::run_command("chmod 777 " ARNONAT_RUNTIME_RULES_FILE);
-    arnonat::run_command(ARNONAT_RUNTIME_RULES_FILE);
+    rules.apply(script.close(), ARNONAT_RUNTIME_RULES_FILE, true);
     return 0;
 }

@@ -208,7 +208,7 @@ extern "C" int ARNONAT_GeneratePortTriggerRules(const char *path)
     file.put("iptables -F PORTTRIGGER_FORWARD_IN_CHAIN\n");
     file.put("iptables -t nat -F PORTTRIGGER_NAT_CHAIN\n");
     if (!zoltNvramConfig_match("fwpt_enable", "1"))
-        return 0;
+        return file.finish(0);
 
     arnonat::read_trigger_policies();
 
@@ -221,8 +221,8 @@ extern "C" int ARNONAT_GeneratePortTriggerRules(const char *path)
     // An interface name too long for a rule line leaves the chains flushed
     // rather than half filled.
     if (!lan.ready(kWho) || !wan.ready(kWho))
-        return 0;
+        return file.finish(0);
 
     write_policies(file, Interfaces{lan.c_str(), wan.c_str()});
-    return 0;
+    return file.finish(0);
 }

@@ -17,7 +17,7 @@ extern "C" int ARNONAT_GenerateDosUDPPortScanRule(const char *path)
         return -1;
     // The file is opened (and created) even with the protection off.
     if (arnonat::protection::setting_number("fw_spi_enab") == 0)
-        return 0;
+        return file.finish(0);
 
     WanWord wan;
     const char *w = wan.c_str();
@@ -25,7 +25,7 @@ extern "C" int ARNONAT_GenerateDosUDPPortScanRule(const char *path)
     put_line(file, __func__, "iptables -A EXT_FORWARD_IN_CHAIN -i %s ! -o %s -s 0/0 -p udp --dport 1:65535 -m length --length 0:28  -m limit --limit 6/hour --limit-burst 1 -j LOG --log-prefix DOS_ATTACK:DoSPortScan --log-level 5 \n", w, w);
     put_line(file, __func__, "iptables -A EXT_FORWARD_IN_CHAIN -i %s ! -o %s -s 0/0 -p udp --dport 1:65535 -m length --length 0:28 -j DROP\n", w, w);
     std::puts("DMZ enabe, apply UDPPortScanRule");
-    return 0;
+    return file.finish(0);
 }
 
 extern "C" int ARNONAT_GenerateSSCRules(const char *path)
@@ -54,5 +54,5 @@ extern "C" int ARNONAT_GenerateAttackRules(const char *path)
     file.put("iptables -t filter -I VALID_CHK -d 255.255.255.255 -j DROP\n");
     put_line(file, __func__, "iptables -I VALID_CHK -i %s -p tcp -m tcp --tcp-flags RST RST -m recent --name tcprst --update --seconds 1 --hitcount 2 -j DROP\n", w);
     put_line(file, __func__, "iptables -I VALID_CHK -i %s -p tcp -m tcp --tcp-flags RST RST -m recent --name tcprst --set\n", w);
-    return 0;
+    return file.finish(0);
 }

@@ -93,7 +93,7 @@ extern "C" int ARNONAT_GenerateVlanRules(const char *path)
         vlan_entry_bridges(file);
     if (zoltNvramConfig_match("iptv_enabled", "1") && zoltNvramConfig_match("vlan_id_enable", "1"))
         vlan_bridge(file, zoltNvramConfig_get("iptv_vlan_id"), kIptvVlanIdMax, "the IPTV VLAN");
-    return 0;
+    return file.finish(0);
 }
 
 extern "C" int ARNONAT_GenerateGuestISORules(const char *path)
@@ -113,11 +113,11 @@ extern "C" int ARNONAT_GenerateGuestISORules(const char *path)
     }
     if (!within("guest isolation", "lan_ipaddr2", address, kGuestAddressMax)) {
         std::puts("guest isolation: no ICMP line written");
-        return 0;
+        return file.finish(0);
     }
     ShellArg<kGuestAddressMax> a(address);
     put_line(file, __func__, "iptables -I INPUT -i %s -d %s/32 -p icmp -j REJECT\n", "br-lan", a.c_str());
-    return 0;
+    return file.finish(0);
 }
 
 extern "C" int ARNONAT_GenerateOpenDNSRules(const char *path)
@@ -136,7 +136,7 @@ extern "C" int ARNONAT_GenerateOpenDNSRules(const char *path)
     usable = within("DNS redirection", "lan_ifname", lan, kLanIfnameMax) && usable;
     if (!usable) {
         std::puts("DNS redirection: no lines written");
-        return 0;
+        return file.finish(0);
     }
 
     ShellArg<kDhcpAddressMax> s(start);
@@ -147,5 +147,5 @@ extern "C" int ARNONAT_GenerateOpenDNSRules(const char *path)
     put_line(file, __func__, "iptables -t nat -D PREROUTING -i %s -p udp  -m iprange --src-range %s-%s --dport 53 -j REDIRECT --to-port 53\n", i.c_str(), s.c_str(), e.c_str());
     if (zoltNvramConfig_match("ParentalControl", "1"))
         put_line(file, __func__, "iptables -t nat -I PREROUTING 1 -i %s -p udp  -m iprange --src-range %s-%s --dport 53 -j REDIRECT --to-port 53\n", i.c_str(), s.c_str(), e.c_str());
-    return 0;
+    return file.finish(0);
 }

@@ -21,7 +21,7 @@ extern "C" int ARNONAT_GenerateIGMPMulticastRules(const char *path)
     WanWord wan;
     put_line(file, __func__, "iptables -I EXT_MULTICAST_CHAIN 1 -d 224.0.0.0/4 -i %s -j ACCEPT\n", wan.c_str());
     put_line(file, __func__, "iptables -I EXT_FORWARD_IN_CHAIN 1 -d 224.0.0.0/4 -i %s -j ACCEPT\n", wan.c_str());
-    return 0;
+    return file.finish(0);
 }
 
 extern "C" int ARNONAT_GenerateUPNPDRules(const char *path)
@@ -38,7 +38,7 @@ extern "C" int ARNONAT_GenerateUPNPDRules(const char *path)
     std::puts("Adding UPNPD_FILTER_CHAIN rules to custom rules");
     put_line(file, __func__, "iptables -N %s\n", "UPNP_FORWARD_CHAIN");
     put_line(file, __func__, "iptables -A EXT_FORWARD_IN_CHAIN -j %s\n", "UPNP_FORWARD_CHAIN");
-    return 0;
+    return file.finish(0);
 }
 
 extern "C" int ARNONAT_GenerateRIPRules(const char *path)
@@ -53,7 +53,7 @@ extern "C" int ARNONAT_GenerateRIPRules(const char *path)
     file.put("iptables -I INT_INPUT_CHAIN -p udp -m udp --dport 2601 -j ACCEPT\n");
     file.put("iptables -A VALID_CHK -p udp -m udp --dport 520 -j ACCEPT\n");
     file.put("iptables -A VALID_CHK -p udp -m udp --dport 2601 -j ACCEPT\n");
-    return 0;
+    return file.finish(0);
 }
 
 extern "C" int ARNONAT_PocessRIPngRules(int32_t flag)

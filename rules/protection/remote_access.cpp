@@ -49,7 +49,7 @@ extern "C" int ARNONAT_GenerateUSBRules(const char *path)
     WanWord wan;
     open_usb_service(file, wan, "usb_wan_ftp_enable", "usb_wan_ftp_port", false);
     open_usb_service(file, wan, "usb_wan_http_enable", "usb_wan_http_port", true);
-    return 0;
+    return file.finish(0);
 }
 
 extern "C" int ARNONAT_GenerateRemoteManagementRules(const char *path)
@@ -60,16 +60,16 @@ extern "C" int ARNONAT_GenerateRemoteManagementRules(const char *path)
 
     file.put("iptables -F REMOTE_MGMT_WAN_CHAIN\n");
     if (!zoltNvramConfig_match("http_rmenable", "1"))
-        return 0;
+        return file.finish(0);
     WanWord wan;
     int port = service_port("http_rmport");
     if (port == 0)
-        return 0;
+        return file.finish(0);
     put_line(file, __func__,
              "iptables -I REMOTE_MGMT_WAN_CHAIN 1 -i %s -p tcp --dport %d -m conntrack --ctstate NEW,ESTABLISHED -j LOG --log-prefix USB_REMOTE_MGMT --log-level 5\n",
              wan.c_str(), port);
     put_line(file, __func__,
              "iptables -I REMOTE_MGMT_WAN_CHAIN 1 -i %s -p tcp --dport %d -m conntrack --ctstate NEW,ESTABLISHED -j ACCEPT\n",
              wan.c_str(), port);
-    return 0;
+    return file.finish(0);
 }

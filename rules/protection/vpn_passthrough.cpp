@@ -62,5 +62,5 @@ extern "C" int ARNONAT_GenerateVPNRules(const char *path)
         file.put(accept ? p.accept : p.drop);
         std::puts(accept ? p.accepted : p.dropped);
     }
-    return 0;
+    return file.finish(0);
 }

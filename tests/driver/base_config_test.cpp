@@ -91,6 +91,19 @@ TEST_F(BaseConfig, LanInterfaceNameCannotEndTheQuotedValue)
               lan_expected("192.168.1.0/24", "br0\\\"; reboot; \\\"\\$(x)\\`y\\`\\\\"));
 }
 
+TEST_F(BaseConfig, LanInterfaceNameWithBlanksIsWrittenWithANotice)
+{
+    for (const std::string name : {"br0 eth1", "br0\teth1"}) {
+        sandbox::StdoutCapture out;
+        EXPECT_EQ(lan_block("192.168.1.1", "255.255.255.0", name), lan_expected("192.168.1.0/24", name));
+        EXPECT_EQ(out.finish(),
+                  "LAN block: lan_ifname '" + name + "' holds blanks; the firewall reads it as several interfaces\n");
+    }
+    sandbox::StdoutCapture out;
+    lan_block("192.168.1.1", "255.255.255.0", "br0");
+    EXPECT_EQ(out.finish(), "");
+}
+
 TEST_F(BaseConfig, IcmpBlockOpensIcmpBothWays)
 {
     EXPECT_EQ(block(ARNONAT_GenerateFirewallConfig), "LAN_INET_OPEN_ICMP=1\nOPEN_ICMP=1\n");

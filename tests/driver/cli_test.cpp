@@ -66,9 +66,35 @@ TEST_F(RunWords, BaseConfigurationThatCannotBeCreatedEndsWith255AndRunsNothing)
 
     sandbox::Result r = sandbox::arnonat("restart");
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "Failed to config file\n");
+    EXPECT_EQ(r.out, "[ARNONAT_GenerateConfigFile]:cannot write /tmp/extra_arno_config: Is a directory; the "
+                     "previous file stays in place\nFailed to config file\n");
     EXPECT_EQ(sandbox::calls(), Calls{});
     EXPECT_EQ(sandbox::read_file("/tmp/custom_iptables_rules"), "previous run\n");
+}
+
+TEST_F(RunWords, EmptyWanInterfaceInRouterModeIsToldOncePerRun)
+{
+    const std::string notice =
+        "arnonat: wan_ifname is empty in router mode: the WAN rules name no interface and do not protect the router\n";
+    const struct {
+        const char *router_mode, *wan_proto, *wan_ifname;
+        bool told;
+    } rows[] = {
+        {"", "dhcp", "", true},    {"1", "static", "", true}, {"1", "dhcp", "eth0", false},
+        {"1", "pppoe", "", false}, {"0", "dhcp", "", false},
+    };
+    for (const auto &row : rows) {
+        sandbox::set("router_mode", row.router_mode);
+        sandbox::set("wan_proto", row.wan_proto);
+        sandbox::set("wan_ifname", row.wan_ifname);
+        sandbox::set("ru_igmp_enable", "1"); // one more generator that names the WAN side
+        sandbox::Result r = sandbox::arnonat("restart");
+        EXPECT_EQ(r.status, 0);
+        size_t at = r.out.find(notice);
+        EXPECT_EQ(at != std::string::npos, row.told) << row.router_mode << row.wan_proto << row.wan_ifname;
+        if (at != std::string::npos)
+            EXPECT_EQ(r.out.find(notice, at + 1), std::string::npos);
+    }
 }
 
 TEST_F(RunWords, ApplyRemoteManagementLeavesTheHeaderAndRunsTheRunner)

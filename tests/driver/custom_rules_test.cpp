@@ -98,10 +98,13 @@ TEST_F(RuntimeCategories, EmptyOrNullCategoryTouchesNothing)
     EXPECT_EQ(sandbox::read_file("/tmp/custom-service-rules"), "old\n");
 }
 
-TEST_F(RuntimeCategories, UncreatableFileIsStillSuccess)
+TEST_F(RuntimeCategories, AFileThatCannotBePutInPlaceIsAFailure)
 {
     ::mkdir("/tmp/custom-service-rules", 0755);
-    EXPECT_EQ(ARNONAT_ApplyConfigForService("user_mgmt"), 0);
+    sandbox::StdoutCapture out;
+    EXPECT_EQ(ARNONAT_ApplyConfigForService("user_mgmt"), -1);
+    EXPECT_EQ(out.finish(), "[ARNONAT_ApplyConfigForService]:cannot write /tmp/custom-service-rules: Is a "
+                            "directory; the previous file stays in place\n");
 }
 
 class ScriptRunner : public sandbox::Test {};

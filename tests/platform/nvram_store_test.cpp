@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -321,6 +322,27 @@ TEST_F(NvramStore, ToolCommandsAndTheirResults)
     EXPECT_EQ(slurp(store_), "b=x=y\ne=\n");
 }
 
+TEST_F(NvramStore, ShowPrintsAStoreThatReadsBackTheSameAndGetStaysRaw)
+{
+    std::string every;
+    for (int c = 1; c <= 255; ++c)
+        every += char(c);
+    const std::map<std::string, std::string> rows = {
+        {"every", every}, {"forge", "x\ninjected=1"}, {"plain", "a=b"}, {"slash", "C:\\n"}};
+    for (const auto &[k, v] : rows)
+        ASSERT_EQ(zoltNvramConfig_set(k.c_str(), v.c_str()), 0) << k;
+    ToolRun show = run_tool({"show"});
+    ASSERT_EQ(show.status, 0) << show.err;
+    EXPECT_EQ(show.out, slurp(store_));
+    ToolRun get = run_tool({"get", "every"});
+    EXPECT_EQ(get.out, every + "\n");
+
+    // The output used as a store holds the same settings, no more.
+    spill(dir_ + "/shown", show.out);
+    setenv("ZOLT_NVRAM_FILE", (dir_ + "/shown").c_str(), 1);
+    EXPECT_EQ(all_settings(), rows);
+}
+
 TEST_F(NvramStore, ParallelWritersLoseNoUpdate)
 {
     // Each writer is its own process; a few of its writes go through the
@@ -373,6 +395,36 @@ TEST_F(NvramStore, ReadersNeverSeeAHalfWrittenStore)
     EXPECT_EQ(failed, 0u);
     EXPECT_EQ(torn, 0u) << "of " << reads << " reads";
     EXPECT_EQ(std::count(whole, whole + 3, zoltNvramConfig_get("big")), 1);
+}
+
+TEST_F(NvramStore, TemporariesOfKilledWritersGoWithTheNextWrite)
+{
+    // Files beside the store other than the store and its lock.
+    auto leftovers = [&] {
+        std::vector<std::string> names;
+        for (const auto &e : std::filesystem::directory_iterator(dir_))
+            if (e.path() != store_ && e.path() != store_ + ".lock")
+                names.push_back(e.path().filename());
+        return names;
+    };
+    const std::string big(1 << 20, 'q');
+    // A writer killed while its temporary is there, before it renames it.
+    for (int attempt = 0; attempt < 40 && leftovers().empty(); ++attempt) {
+        pid_t writer = in_child([&] {
+            for (int i = 0;; ++i)
+                zoltNvramConfig_set("big", (big + char('a' + i % 2)).c_str());
+            return 0;
+        });
+        while (leftovers().empty()) {
+        }
+        kill(writer, SIGKILL);
+        exit_status(writer);
+    }
+    ASSERT_FALSE(leftovers().empty());
+
+    ASSERT_EQ(zoltNvramConfig_set("after", "1"), 0);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+    EXPECT_STREQ(zoltNvramConfig_get("after"), "1");
 }
 
 TEST_F(NvramStore, NatInterfaceComesFromWanIfname)

@@ -5,6 +5,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -222,6 +223,24 @@ void private_dev(const std::vector<std::string> &refusing)
               "bind /dev/null over " + path);
         g_mounts.push_back(path);
     }
+}
+
+void sized_tmp(size_t bytes)
+{
+    mount_at("/tmp", "tmpfs", "mode=1777,size=" + std::to_string(bytes));
+}
+
+void leave_free_on_tmp(size_t bytes)
+{
+    struct statvfs fs;
+    check(::statvfs("/tmp", &fs) == 0, "statvfs /tmp");
+    size_t page = fs.f_frsize;
+    size_t used = (fs.f_blocks - fs.f_bfree) * page;
+    size_t size = used + (bytes + page - 1) / page * page;
+    // A tmpfs of size 0 would have no limit at all.
+    check(size > 0, "/tmp holds nothing to leave room beside");
+    std::string options = "size=" + std::to_string(size);
+    check(::mount("tmpfs", "/tmp", "tmpfs", MS_REMOUNT, options.c_str()) == 0, "remount /tmp " + options);
 }
 
 void set(const std::string &key, const std::string &value)

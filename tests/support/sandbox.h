@@ -44,6 +44,11 @@ std::string program(const std::string &path);
 // REFUSING: a device that opens and refuses every ioctl.
 void private_dev(const std::vector<std::string> &refusing = {});
 
+// Puts a fresh tmpfs of BYTES on /tmp, hiding what /tmp held.
+void sized_tmp(size_t bytes);
+// Shrinks that /tmp so that BYTES (rounded up to whole pages) stay free.
+void leave_free_on_tmp(size_t bytes);
+
 // Settings store of the sandbox.
 void set(const std::string &key, const std::string &value);
 

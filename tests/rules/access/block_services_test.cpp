@@ -254,12 +254,12 @@ TEST_F(BlockServicesWords, BsAppendsToTheCustomRulesAndRunsNothing)
     EXPECT_TRUE(sandbox::calls().empty());
     EXPECT_FALSE(sandbox::exists("/tmp/extra_arno_config"));
 
-    // A custom rules file that cannot be opened: the shell sees 255.
+    // A custom rules file that cannot be read: the shell sees 255.
     ::unlink("/tmp/custom_iptables_rules");
     ::mkdir("/tmp/custom_iptables_rules", 0755);
     r = sandbox::arnonat("bs");
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "Failed to open custom rules configuration file\n");
+    EXPECT_EQ(r.out, "[bs]:cannot write /tmp/custom_iptables_rules: Is a directory; the previous file stays in place\n");
 }
 
 TEST_F(BlockServicesWords, ApplyBlockServicesRewritesTheRunTimeFileAndRunsTheRunner)

@@ -455,14 +455,15 @@ TEST_F(BlockSitesAtRunTime, OffUnknownModesNoKeywordAndNoFile)
     EXPECT_EQ(sandbox::read_file("/tmp/custom-service-rules"), "earlier\n");
     EXPECT_EQ(sandbox::calls(), Lines{});
 
-    // A folder in the file's place can be neither removed nor created.
+    // A folder in the file's place cannot be replaced.
     ::unlink("/tmp/custom-service-rules");
     ::mkdir("/tmp/custom-service-rules", 0755);
     sandbox::write_file("/tmp/custom-service-rules/x", "");
     sandbox::StdoutCapture out;
     EXPECT_EQ(ARNONAT_ExecuteOneBlockSiteRule("example"), 0);
     EXPECT_EQ(out.finish(),
-              "[ARNONAT_ExecuteOneBlockSiteRule]:cannot create /tmp/custom-service-rules, keyword not applied\n");
+              "[ARNONAT_ExecuteOneBlockSiteRule]:cannot write /tmp/custom-service-rules: Is a directory; the "
+              "previous file stays in place\n");
     EXPECT_EQ(sandbox::calls(), Lines{});
 }
 

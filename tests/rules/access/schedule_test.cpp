@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "arnonat.h"
+#include "rules/access/schedule_window.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -63,6 +64,8 @@ TEST_F(Schedule, WorkedResults)
 
 // One case a row of the two tables (row number first) that the worked
 // results leave out; days 65 (Sunday and Saturday) show each day shift.
+// Rows 5 and 14 take a zone or a stop hour that the settings never give
+// (below).
 TEST_F(Schedule, EveryRowOfBothTables)
 {
     const Case cases[] = {
@@ -70,7 +73,6 @@ TEST_F(Schedule, EveryRowOfBothTables)
         /* 2 */ {"0", "65:0:0:0:0", "", "-m time --timestart 0:0 --timestop 0:0 --weekdays Sun,Sat "},
         /* 4 */ {"5", "65:3:0:5:1", "-m time --timestart 22:0 --timestop 23:59 --weekdays Sat,Fri ",
                  "-m time --timestart 0:0 --timestop 0:1 --weekdays Sun,Sat "},
-        /* 5 */ {"24", "65:23:0:0:0", "-m time --timestart 23:0 --timestop 23:59 --weekdays Sat,Fri ", ""},
         /* 6 */ {"9", "65:5:0:3:0", "-m time --timestart 20:0 --timestop 23:59 --weekdays Sat,Fri ",
                  "-m time --timestart 0:0 --timestop 18:0 --weekdays Sun,Sat "},
         /* 7 */ {"2", "65:23:0:1:15", "", "-m time --timestart 21:0 --timestop 23:15 --weekdays Sun,Sat "},
@@ -80,7 +82,6 @@ TEST_F(Schedule, EveryRowOfBothTables)
         /* 12 */ {"-5", "65:8:0:19:5", "-m time --timestart 13:0 --timestop 23:59 --weekdays Sun,Sat ",
                   "-m time --timestart 0:0 --timestop 0:5 --weekdays Mon,Sun "},
         /* 13 */ {"-5", "65:20:0:22:45", "", "-m time --timestart 1:0 --timestop 3:45 --weekdays Mon,Sun "},
-        /* 14 */ {"-8", "65:10:0:-8:0", "", "-m time --timestart 18:0 --timestop 23:59 --weekdays Sun,Sat "},
         /* 15 */ {"-1", "65:22:0:6:0", "-m time --timestart 23:0 --timestop 23:59 --weekdays Sun,Sat ",
                   "-m time --timestart 0:0 --timestop 7:0 --weekdays Mon,Sun "},
         // 17 and 18: local 22:00 Sunday at UTC-5 is 03:00 UTC Monday, so the
@@ -106,14 +107,53 @@ TEST_F(Schedule, WeekdayClausesAndOddWindows)
         // Same hour, start minute later: written as it stands.
         {"0", "65:6:30:6:0", "", "-m time --timestart 6:30 --timestop 6:0 --weekdays Sun,Sat "},
         // A field counts with its first three characters ("0008", "17xx",
-        // "3000", days "0127" = 12); fields past the fifth are not read.
-        {"0", "65:0008:0:17xx:3000", "", "-m time --timestart 0:0 --timestop 17:300 --weekdays Sun,Sat "},
+        // "0300", days "0127" = 12); fields past the fifth are not read.
+        {"0", "65:0008:0:17xx:0300", "", "-m time --timestart 0:0 --timestop 17:30 --weekdays Sun,Sat "},
         {"0", "0127:8:0:17:0:99", "", "-m time --timestart 8:0 --timestop 17:0 --weekdays Wed,Thu "},
         // No day, or fewer than five fields (empty ones are skipped): nothing.
         {"0", "0:8:0:17:30", "", ""}, {"9", "0:22:0:6:0", "", ""},   {"0", "256:8:0:17:0", "", ""},
         {"0", "127:8:0:17", "", ""},  {"0", "127::8:0:17", "", ""}, {"0", "", "", ""},
     };
     expect(cases);
+}
+
+TEST(ScheduleWindow, RowsOnlyOffTheClockInputsReach)
+{
+    char first[ARNONAT_SCHEDULE_FRAGMENT_SIZE], second[ARNONAT_SCHEDULE_FRAGMENT_SIZE];
+    // Row 5: a zone 24 hours ahead.
+    arnonat::schedule_fragments("65:23:0:0:0", 24, first, second);
+    EXPECT_EQ(Fragments(first, second), Fragments("-m time --timestart 23:0 --timestop 23:59 --weekdays Sat,Fri ", ""));
+    // Row 14: a stop hour of -8.
+    arnonat::schedule_fragments("65:10:0:-8:0", -8, first, second);
+    EXPECT_EQ(Fragments(first, second), Fragments("", "-m time --timestart 18:0 --timestop 23:59 --weekdays Sun,Sat "));
+}
+
+TEST_F(Schedule, SettingsOffTheClockGetANoticeAndNoTimeMatch)
+{
+    auto config = [](const std::string &value) {
+        return "schedule: schedule_config '" + value + "' holds a time outside 0:0 to 23:59; scheduled rules not written\n";
+    };
+    auto zone = [](const std::string &value) {
+        return "schedule: time_zone '" + value + "' is not between -12 and +14 hours; scheduled rules not written\n";
+    };
+    const struct {
+        const char *zone, *config;
+        std::string notice;
+    } rows[] = {
+        {"0", "65:25:61:6:0", config("65:25:61:6:0")}, {"0", "65:8:0:24:0", config("65:8:0:24:0")},
+        {"0", "65:8:60:17:0", config("65:8:60:17:0")}, {"0", "65:-1:0:6:0", config("65:-1:0:6:0")},
+        {"0", "65:8:0:17:-5", config("65:8:0:17:-5")}, {"15", "65:8:0:17:30", zone("15")},
+        {"-13", "65:8:0:17:30", zone("-13")},          {"99 far", "65:8:0:17:30", zone("99 far")},
+    };
+    for (const auto &row : rows) {
+        sandbox::StdoutCapture out;
+        EXPECT_EQ(fragments(row.zone, row.config), Fragments("", "")) << row.config;
+        EXPECT_EQ(out.finish(), row.notice);
+    }
+    // The edges of the clock and of the zones still give their windows.
+    EXPECT_EQ(fragments("14", "65:23:59:23:59"),
+              Fragments("", "-m time --timestart 9:59 --timestop 9:59 --weekdays Sun,Sat "));
+    EXPECT_EQ(fragments("-12", "65:0:0:0:0"), Fragments("", "-m time --timestart 12:0 --timestop 12:0 --weekdays Sun,Sat "));
 }
 
 TEST_F(Schedule, OffsetFromTimeZoneOrFromTheClock)

@@ -261,11 +261,12 @@ TEST_F(PortForward, OneRuleNeedsFiveWordsAndADottedQuad)
 
 TEST_F(PortForward, ScriptThatCannotBeCreatedRunsNothing)
 {
-    // A directory in the file's place cannot be removed or opened.
+    // A directory in the file's place cannot be replaced.
     sandbox::run(std::string("mkdir -p ") + ARNONAT_RUNTIME_RULES_FILE + "/x");
     sandbox::StdoutCapture out;
     EXPECT_EQ(execute({"ruleadd", "80", "80", "192.168.1.30", "8080", "tcp"}), 0);
-    EXPECT_EQ(out.finish(), "[ARNONAT_ExecuteOnePortForwardRule]:cannot create /tmp/custom-service-rules: rule not applied\n");
+    EXPECT_EQ(out.finish(), "[ARNONAT_ExecuteOnePortForwardRule]:cannot write /tmp/custom-service-rules: Is a "
+                            "directory; the previous file stays in place\n");
     EXPECT_TRUE(sandbox::calls().empty());
 }
 

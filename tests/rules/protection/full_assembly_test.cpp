@@ -81,21 +81,21 @@ TEST_F(ProtectionAssembly, RestartWritesEveryFeatureInAssemblyOrder)
               "iptables -A VALID_CHK -p udp -m udp --dport 2601 -j ACCEPT\n");
 }
 
-TEST_F(ProtectionAssembly, GeneratorFailuresAreReportedAndTheAssemblyGoesOn)
+TEST_F(ProtectionAssembly, RulesThatCannotBePutInPlaceFailTheRunAndRunNothing)
 {
-    // A folder that cannot be removed stands in place of the custom rules
-    // file: no step can open it.
+    // A folder that cannot be replaced stands in place of the custom rules
+    // file.
     sandbox::set("ru_igmp_enable", "1");
     sandbox::set("rip_enable", "1");
     sandbox::run("mkdir -p /tmp/custom_iptables_rules/kept");
     sandbox::Result r = sandbox::arnonat("start");
-    EXPECT_EQ(r.status, 0);
-    for (const char *message : {"error - in vlan rules \n", "error - in guest rules \n",
-                                "error - in making  VPN  rules \n", "Failed to open custom rules file\n",
-                                "error - in making usb rules \n", "error - in making IGMP and multicast rules \n",
-                                "error - in making UDP Port Scan rules \n", "error - in making UPNPD rules\n",
-                                "error - in making RIP rules \n"})
-        EXPECT_NE(r.out.find(message), std::string::npos) << message;
+    EXPECT_EQ(r.status, 255);
+    const std::string failure = "[ARNONAT_GenerateCustomRules]:cannot write /tmp/custom_iptables_rules: Is a "
+                                "directory; the previous file stays in place\nARNONAT_GenerateCustomRules failed\n";
+    ASSERT_GE(r.out.size(), failure.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - failure.size()), failure);
+    EXPECT_EQ(sandbox::calls(), std::vector<std::string>{});
+    EXPECT_EQ(sandbox::run("ls -A /tmp").out, "arnonat.lock\ncustom_iptables_rules\nextra_arno_config\n");
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "driver/run_lock.h"
+#include "platform/run_lock.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,6 +15,9 @@ namespace arnonat {
 namespace {
 
 constexpr int kPollMs = 50;
+
+// Takes of the lock by this thread that are still held.
+thread_local int t_held = 0;
 
 // The marker names a process that is still there: this run is nested in it.
 bool inside_locked_run()
@@ -38,30 +41,42 @@ void pause_ms(int ms)
 
 } // namespace
 
+bool run_lock_held()
+{
+    return t_held > 0;
+}
+
 RunLock::~RunLock()
 {
-    if (fd_ >= 0) {
+    if (counted_)
+        --t_held;
+    if (fd_ >= 0)
         ::close(fd_);
-        ::unsetenv(kRunLockHolder);
-    }
 }
 
 bool RunLock::acquire(const char *path, int wait_ms)
 {
+    if (counted_ || fd_ >= 0)
+        return true;
+    if (t_held > 0)
+        return hold();
     if (inside_locked_run())
         return true;
     fd_ = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) {
-        // Without a lock file the run goes on as it always could.
+        // Without a lock file the run goes on as it always could (and its
+        // nested takes do not try again).
         std::printf("arnonat: cannot open the run lock %s; running without it\n", path);
-        return true;
+        return hold();
     }
     for (int waited = 0;; waited += kPollMs) {
         if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
             break;
         if (errno != EWOULDBLOCK && errno != EINTR) {
             std::printf("arnonat: cannot lock %s; running without it\n", path);
-            return true;
+            ::close(fd_);
+            fd_ = -1;
+            return hold();
         }
         if (waited >= wait_ms) {
             std::printf("arnonat: another run still holds %s after %d s; nothing done\n", path,
@@ -72,9 +87,13 @@ bool RunLock::acquire(const char *path, int wait_ms)
         }
         pause_ms(kPollMs);
     }
-    char pid[24];
-    std::snprintf(pid, sizeof pid, "%ld", static_cast<long>(::getpid()));
-    ::setenv(kRunLockHolder, pid, 1);
+    return hold();
+}
+
+bool RunLock::hold()
+{
+    ++t_held;
+    counted_ = true;
     return true;
 }
 
