@@ -1,5 +1,4 @@
-// The configuration run, the firewall script runner and the run-time
-// category regeneration.
+// The configuration run and the firewall script runner.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +9,6 @@
 #include "platform/line_buffer.h"
 #include "platform/rule_file.h"
 #include "platform/run_lock.h"
-#include "platform/runtime_rules.h"
 #include "platform/shell_run.h"
 #include "zolt_nvram.h"
 
@@ -127,43 +125,4 @@ extern "C" int ARNONAT_RunArno(int mode, const char *suffix)
     std::printf("%s %d cmd: %s\n", "ARNONAT_RunArno", 588, command.c_str());
     arnonat::run_command(command.c_str());
     return 0;
-}
-
-namespace {
-
-struct RuntimeCategory {
-    const char *name;
-    int (*generate)(const char *path);
-};
-
-// Categories whose rules are regenerated into the run-time rules file; every
-// other category ("schedule", "user_mgmt", ...) leaves only the header.
-constexpr RuntimeCategory kRuntimeCategories[] = {
-    {"port_forward", ARNONAT_GeneratePortForwardRules},
-    {"port_trigger", ARNONAT_GeneratePortTriggerRules},
-    {"usb", ARNONAT_GenerateUSBRules},
-    {nullptr, nullptr},
-};
-
-} // namespace
-
-extern "C" int ARNONAT_ApplyConfigForService(const char *category)
-{
-    if (!category || !*category)
-        return -1;
-
-    arnonat::RuntimeRules rules(__func__);
-    if (!rules)
-        return -1;
-    int result = rules.open_with_header().close();
-    for (const RuntimeCategory &c : kRuntimeCategories)
-        if (c.name && std::strcmp(category, c.name) == 0) {
-            // The generator appends after the header; a generator that could
-            // not write its lines leaves the file cut.
-            if (result == 0)
-                result = c.generate(rules.path());
-            break;
-        }
-    // The callers run the custom services runner.
-    return rules.apply(result, nullptr) ? 0 : -1;
 }

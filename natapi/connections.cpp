@@ -7,9 +7,10 @@
 
 #include "agapi.h"
 #include "natapi/exchange.h"
-#include "natapi/heap_buffer.h"
+#include "platform/heap_buffer.h"
 
 using namespace arnonat::natapi;
+using arnonat::HeapBuffer;
 
 static_assert(sizeof(ConnTblEntry) == 92);
 static_assert(offsetof(ConnTblEntry, sId) == 8);

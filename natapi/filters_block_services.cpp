@@ -1,17 +1,19 @@
 // The engine's IP filter table and block-service table, for both WAN
 // sessions: the listings with their printed layouts, table reads, and the
-// changes of single entries.  Changes of the first session's filter table
-// are announced to the block-services rules.
+// changes of single entries.  The first session's filter changes are also
+// announced to the block-services rules: those exported functions are
+// joined in driver/engine_rules.cpp.
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 
 #include "agapi.h"
-#include "arnonat_access.h"
 #include "natapi/exchange.h"
-#include "natapi/heap_buffer.h"
+#include "natapi/natapi.h"
+#include "platform/heap_buffer.h"
 
 using namespace arnonat::natapi;
+using arnonat::HeapBuffer;
 
 static_assert(sizeof(FwFilterRecord) == 56);
 static_assert(offsetof(FwFilterRecord, usScheduleIndex) == 2);
@@ -44,10 +46,6 @@ constexpr size_t kFilterTableBytes = 3640;
 constexpr size_t kBlockServiceTableBytes = 3072;
 static_assert(kFilterTableBytes == AGAPI_FILTERS_MAX * sizeof(FwFilterRecord));
 static_assert(kBlockServiceTableBytes == AGAPI_BLOCK_SERVICES_MAX * sizeof(FwBlkServRecord));
-
-// Block-services rules are told about filter changes with these actions.
-constexpr int kFilterAdded = 1;
-constexpr int kFilterLeaving = 2;
 
 // Dotted form of an address whose most significant byte is the first octet.
 struct Dotted {
@@ -139,11 +137,11 @@ int send_filter(Command c, const FwFilterRecord *record, int value, bool record_
     return exchange(c, message);
 }
 
-// The add returns the command's result whatever it is; the twin of the
-// first session tells the block-services rules, the second's does not.
-int add_filter(Command c, const FwFilterRecord *record, int filter, bool announce)
+// The add returns the command's result whatever it is.
+int add_filter(Command c, const FwFilterRecord *record, int filter, bool &reached)
 {
     Channel channel(c);
+    reached = static_cast<bool>(channel);
     if (!channel) {
         report_open_failure(c);
         return 0;
@@ -152,11 +150,7 @@ int add_filter(Command c, const FwFilterRecord *record, int filter, bool announc
     message.count = 2;
     set_field(message, 0, record, sizeof(FwFilterRecord));
     set_field(message, 1, &filter, 4);
-    int result = channel.send(message);
-    channel.close();
-    if (announce)
-        ARNONAT_ExecuteOneBlockServiceRule(filter, kFilterAdded);
-    return result;
+    return channel.send(message);
 }
 
 // Reads one record: the record (out) and its index, announced as 4 bytes:
@@ -189,20 +183,13 @@ int block_service_add(Command c, const FwBlkServRecord *record)
     return exchange(c, message);
 }
 
-int filter_modify(Command c, int index, const FwFilterRecord *record, bool announce)
+int filter_modify(Command c, int index, const FwFilterRecord *record)
 {
-    if (announce)
-        ARNONAT_ExecuteOneBlockServiceRule(index, kFilterLeaving);
-    int result = send_filter(c, record, index, false);
-    if (announce && result == 1)
-        ARNONAT_ExecuteOneBlockServiceRule(index, kFilterAdded);
-    return result;
+    return send_filter(c, record, index, false);
 }
 
-int filter_delete(Command c, int index, bool announce)
+int filter_delete(Command c, int index)
 {
-    if (announce)
-        ARNONAT_ExecuteOneBlockServiceRule(index, kFilterLeaving);
     return exchange(c, static_cast<uint32_t>(index));
 }
 
@@ -247,6 +234,25 @@ void print_block_service(int i, const FwBlkServRecord &r)
 }
 
 } // namespace
+
+namespace arnonat::natapi {
+
+int send_filter_add(const FwFilterRecord *record, int filter, bool &reached)
+{
+    return add_filter(Command::fwFilterAdd, record, filter, reached);
+}
+
+int send_filter_modify(int index, const FwFilterRecord *record)
+{
+    return filter_modify(Command::fwFilterMod, index, record);
+}
+
+int send_filter_delete(int index)
+{
+    return filter_delete(Command::fwFilterDel, index);
+}
+
+} // namespace arnonat::natapi
 
 extern "C" {
 
@@ -299,14 +305,10 @@ int agApi_fwFilterGet_Session2(int index, FwFilterRecord *out)
     return filter_get(Command::fwFilterGet_Session2, index, out);
 }
 
-int agApi_fwFilterAdd(const FwFilterRecord *record, int filter)
-{
-    return add_filter(Command::fwFilterAdd, record, filter, true);
-}
-
 int agApi_fwFilterAdd_Session2(const FwFilterRecord *record, int filter)
 {
-    return add_filter(Command::fwFilterAdd_Session2, record, filter, false);
+    bool reached = false;
+    return add_filter(Command::fwFilterAdd_Session2, record, filter, reached);
 }
 
 int agApi_fwFilterInsert(const FwFilterRecord *record, int index)
@@ -319,18 +321,12 @@ int agApi_fwFilterInsert_Session2(const FwFilterRecord *record, int index)
     return send_filter(Command::fwFilterInsert_Session2, record, index, false);
 }
 
-int agApi_fwFilterMod(int index, const FwFilterRecord *record)
-{
-    return filter_modify(Command::fwFilterMod, index, record, true);
-}
-
 int agApi_fwFilterMod_Session2(int index, const FwFilterRecord *record)
 {
-    return filter_modify(Command::fwFilterMod_Session2, index, record, false);
+    return filter_modify(Command::fwFilterMod_Session2, index, record);
 }
 
-int agApi_fwFilterDel(int index) { return filter_delete(Command::fwFilterDel, index, true); }
-int agApi_fwFilterDel_Session2(int index) { return filter_delete(Command::fwFilterDel_Session2, index, false); }
+int agApi_fwFilterDel_Session2(int index) { return filter_delete(Command::fwFilterDel_Session2, index); }
 
 int agApi_fwFilterMove(int first, int second)
 {

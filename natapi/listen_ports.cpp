@@ -1,10 +1,11 @@
 // The engine side of the router's listen ports: reading the engine's list
-// and telling it about remote access ports and port ranges.
+// and telling it about remote access ports and port ranges.  The firewall
+// side of a remote access port is in rules/common/listen_ports.cpp.
 #include <cstdio>
 
 #include "agapi.h"
 #include "natapi/exchange.h"
-#include "natapi/listen_port_list.h"
+#include "natapi/natapi.h"
 
 using namespace arnonat::natapi;
 
@@ -31,6 +32,15 @@ void ListenPortList::attach(AgIoctlMsg &message) const
     set_field(message, 2, count_.get(), 4);
 }
 
+bool ListenPortList::read(const char *who)
+{
+    if (!allocate(who))
+        return false;
+    AgIoctlMsg message{};
+    attach(message);
+    return agApi_fwListenPortList2(&message) == 1;
+}
+
 int ListenPortList::entries() const
 {
     int32_t n = *static_cast<const int32_t *>(count_.get());
@@ -45,6 +55,29 @@ void ListenPortList::print() const
     for (int i = 0; i < entries(); ++i)
         std::printf("%d-%d, ", first(i), second(i));
     std::printf("\n");
+}
+
+bool send_listen_port(int32_t port_index, int32_t port_number, int32_t enable, int &result)
+{
+    Channel channel(Command::setDeviceListenPort_2);
+    if (!channel) {
+        result = 0;
+        return false;
+    }
+    AgIoctlMsg message{};
+    message.count = 3;
+    set_value_field(message, 0, port_index);
+    set_value_field(message, 1, port_number);
+    set_value_field(message, 2, enable);
+    result = channel.send(message);
+    if (result < 0) {
+        std::printf("\n%s (%d) ret_val:%d\n", "agApi_setDeviceListenPort_2", 5434, result);
+        // Refused: the firewall stays as it is, and the caller learns it.
+        return false;
+    }
+    if (message.count < 0)
+        result = message.count;
+    return true;
 }
 
 } // namespace arnonat::natapi
@@ -76,35 +109,6 @@ int agApi_fwListenPortList(void)
 int agApi_fwListenPortList2(AgIoctlMsg *message)
 {
     return exchange(Command::fwListenPortList2, address(message));
-}
-
-int agApi_setDeviceListenPort_2(int32_t port_index, int32_t port_number, int32_t enable,
-                                const char *scope, const char *first_address,
-                                const char *last_address)
-{
-    std::printf("port_idx: %d, port_num: %d, enable: %d\n", static_cast<int>(port_index),
-                static_cast<int>(port_number), static_cast<int>(enable));
-    int engine_result;
-    {
-        Channel channel(Command::setDeviceListenPort_2);
-        if (!channel)
-            return 0;
-        AgIoctlMsg message{};
-        message.count = 3;
-        set_value_field(message, 0, port_index);
-        set_value_field(message, 1, port_number);
-        set_value_field(message, 2, enable);
-        int result = channel.send(message);
-        if (result < 0) {
-            std::printf("\n%s (%d) ret_val:%d\n", "agApi_setDeviceListenPort_2", 5434, result);
-            // Refused: the firewall stays as it is, and the caller learns it.
-            return result;
-        }
-        engine_result = message.count < 0 ? message.count : result;
-    }
-    arnonat_addInputListenPort_2(engine_result, port_index, port_number, enable, scope,
-                                 first_address, last_address);
-    return engine_result;
 }
 
 int agApi_setDeviceListenPortRange(int32_t value1, int32_t value2, int32_t value3)

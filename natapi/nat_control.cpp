@@ -8,12 +8,13 @@
 
 #include "agapi.h"
 #include "natapi/exchange.h"
-#include "natapi/heap_buffer.h"
+#include "platform/heap_buffer.h"
 #include "platform/text_values.h"
 #include "zolt_nvram.h"
 #include "zolt_shared.h"
 
 using namespace arnonat::natapi;
+using arnonat::HeapBuffer;
 
 static_assert(sizeof(AlgTblEntry) == 80);
 static_assert(offsetof(AlgTblEntry, enabled) == 0);

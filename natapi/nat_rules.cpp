@@ -1,6 +1,7 @@
 // The engine's NAT rule table: rules added from command line words, deleted,
 // changed, read back whole and walked window by window, printed, and looked
-// up by ID for the port forwarding rules.
+// up by ID for the port forwarding rules.  agApi_natRuleAdd2, which also
+// applies its forwarding rule, is joined in driver/engine_rules.cpp.
 #include "natapi/nat_rules.h"
 
 #include <arpa/inet.h>
@@ -12,12 +13,13 @@
 #include <cstring>
 
 #include "agapi.h"
-#include "arnonat_forwarding.h"
 #include "natapi/exchange.h"
-#include "natapi/heap_buffer.h"
+#include "natapi/natapi.h"
+#include "platform/heap_buffer.h"
 #include "platform/text_values.h"
 
 using namespace arnonat::natapi;
+using arnonat::HeapBuffer;
 
 static_assert(sizeof(NatRuleRecord) == 48);
 static_assert(offsetof(NatRuleRecord, id) == 0);
@@ -172,6 +174,12 @@ static_assert(sizeof kDashes == 61);
 
 } // namespace
 
+int arnonat::natapi::send_nat_rule_words(int argc, char *const argv[], bool &reached)
+{
+    reached = false;
+    return send_vector(Command::natRuleAdd2, argc, argv, 0, &reached);
+}
+
 extern "C" {
 
 int agApi_natRuleAdd(int argc, char *const argv[])
@@ -186,16 +194,6 @@ int agApi_natRuleAdd(int argc, char *const argv[])
         return 0;
     }
     return class_result(c, channel.send(address(&vector)));
-}
-
-int agApi_natRuleAdd2(int argc, char *const argv[])
-{
-    bool opened = false;
-    int result = send_vector(Command::natRuleAdd2, argc, argv, 0, &opened);
-    // The forwarding rule goes into the firewall whatever the engine said.
-    if (opened)
-        ARNONAT_ExecuteOnePortForwardRule(argc, argv);
-    return result;
 }
 
 int agApi_natRuleAddForUpnp(int argc, char *const argv[])

@@ -8,9 +8,10 @@
 
 #include "agapi.h"
 #include "natapi/exchange.h"
-#include "natapi/heap_buffer.h"
+#include "platform/heap_buffer.h"
 
 using namespace arnonat::natapi;
+using arnonat::HeapBuffer;
 
 static_assert(sizeof(FwServiceRecord) == 54);
 static_assert(offsetof(FwServiceRecord, sName) == 0);

@@ -1,11 +1,10 @@
 #include "platform/runtime_rules.h"
 
-#include "arnonat_driver.h"
 #include "platform/shell_run.h"
 
 namespace arnonat {
 
-RuntimeRules::RuntimeRules(const char *who) : who_(who), file_(ARNONAT_RUNTIME_RULES_FILE)
+RuntimeRules::RuntimeRules(const char *who) : who_(who), file_(kRuntimeRulesFile)
 {
     ready_ = lock_.acquire() && file_.create(who);
 }

@@ -19,6 +19,10 @@
 
 namespace arnonat {
 
+// The run-time rules file (ARNONAT_RUNTIME_RULES_FILE of the driver's
+// header).
+inline constexpr char kRuntimeRulesFile[] = "/tmp/custom-service-rules";
+
 class RuntimeRules {
 public:
     // Takes the run lock and creates the temporary; WHO names the caller in

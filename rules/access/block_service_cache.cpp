@@ -9,11 +9,11 @@
 #include <cstring>
 
 #include "agapi.h"
-#include "natapi/heap_buffer.h"
+#include "platform/heap_buffer.h"
 #include "rules/access/service_defaults.h"
 #include "zolt_nvram.h"
 
-using arnonat::natapi::HeapBuffer;
+using arnonat::HeapBuffer;
 
 extern "C" {
 int32_t arnonat_g_isJpMultiWanCgi;

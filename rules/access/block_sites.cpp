@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "arnonat_access.h"
-#include "arnonat_driver.h"
 #include "platform/line_buffer.h"
 #include "platform/rule_file.h"
 #include "platform/runtime_rules.h"
@@ -379,7 +378,7 @@ extern "C" int ARNONAT_ExecuteOneBlockSiteRule(const char *keyword)
         return 0;
     File file = rules.open_with_header();
     write_mode(file, kWho, block_sites_mode(), one, 1);
-    rules.apply(file.close(), ARNONAT_RUNTIME_RULES_FILE, true);
+    rules.apply(file.close(), arnonat::kRuntimeRulesFile, true);
     return 0;
 }
 

@@ -7,10 +7,10 @@
 
 #include "agapi.h"
 #include "arnonat_access.h"
-#include "natapi/heap_buffer.h"
+#include "platform/heap_buffer.h"
 #include "rules/access/service_defaults.h"
 
-using arnonat::natapi::HeapBuffer;
+using arnonat::HeapBuffer;
 using namespace arnonat::access;
 
 static_assert(sizeof(ArnonatServiceDefault) == 72);

@@ -5,8 +5,7 @@
 
 #include "agapi.h"
 #include "arnonat_common.h"
-#include "natapi/exchange.h"
-#include "natapi/listen_port_list.h"
+#include "natapi/natapi.h"
 #include "platform/line_buffer.h"
 #include "platform/rule_file.h"
 #include "platform/shell_run.h"
@@ -121,13 +120,9 @@ int ARNONAT_GenerateListenPortRules(const char *path)
     arnonat::File file = arnonat::open_rules(path, arnonat::kRulesOpenFailure);
     if (!file)
         return -1;
-    arnonat::natapi::ListenPortList list;
-    if (!list.allocate(kWho))
-        return file.finish(0);
-    AgIoctlMsg message{};
-    list.attach(message);
     // Without the engine's list there is nothing to open.
-    if (agApi_fwListenPortList2(&message) != 1)
+    arnonat::natapi::ListenPortList list;
+    if (!list.read(kWho))
         return file.finish(0);
     list.print();
     for (int i = 0; i < list.entries(); ++i)

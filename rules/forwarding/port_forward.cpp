@@ -12,7 +12,8 @@
 #include <cstring>
 
 #include "agapi.h"
-#include "arnonat.h"
+#include "arnonat_common.h"
+#include "arnonat_forwarding.h"
 #include "platform/line_buffer.h"
 #include "platform/runtime_rules.h"
 #include "platform/shell_run.h"
@@ -279,6 +280,6 @@ extern "C" int ARNONAT_ExecuteOnePortForwardRule(int argc, char *const argv[])
         return 0;
     File script = rules.open_with_header();
     arnonat::write_forward_entry(script, entry);
-    rules.apply(script.close(), ARNONAT_RUNTIME_RULES_FILE, true);
+    rules.apply(script.close(), arnonat::kRuntimeRulesFile, true);
     return 0;
 }

@@ -1,11 +1,13 @@
-// A buffer for a table the engine fills, allocated per call and freed
-// exactly once when its owner goes out of scope.
+// A buffer on the heap, allocated per call and freed exactly once when its
+// owner goes out of scope: for the tables the engine fills and for work
+// space too large for a caller's stack (library callers run the generators
+// on threads of their own, whose stacks are small).
 #pragma once
 
 #include <cstddef>
 #include <cstdlib>
 
-namespace arnonat::natapi {
+namespace arnonat {
 
 class HeapBuffer {
 public:
@@ -27,4 +29,4 @@ private:
     void *data_ = nullptr;
 };
 
-} // namespace arnonat::natapi
+} // namespace arnonat
