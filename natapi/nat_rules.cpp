@@ -142,7 +142,7 @@ int send_vector(Command c, int argc, char *const argv[], int absent, bool *opene
 
 using arnonat::DottedText;
 using arnonat::dotted;
-using arnonat::leading_int;
+using arnonat::atoi_clamped;
 using Dotted = DottedText;
 
 
@@ -212,7 +212,7 @@ int agApi_natRuleDel(int argc, char *const argv[])
         std::printf("[%s]:no rule ID given, nothing sent\n", "agApi_natRuleDel");
         return -1;
     }
-    return exchange(Command::natRuleDel, static_cast<uint32_t>(leading_int(argv[1])));
+    return exchange(Command::natRuleDel, static_cast<uint32_t>(atoi_clamped(argv[1])));
 }
 
 int agApi_natRuleClear(void)

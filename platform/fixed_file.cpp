@@ -10,45 +10,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/fd.h"
+
 namespace arnonat {
 
 namespace {
-
-// A descriptor closed exactly once.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    ~Fd() { close(); }
-    int get() const { return fd_; }
-    int close()
-    {
-        int rc = fd_ >= 0 ? ::close(fd_) : 0;
-        fd_ = -1;
-        return rc;
-    }
-
-private:
-    int fd_;
-};
-
-bool write_all(int fd, const char *data, size_t size)
-{
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 uint64_t mix(uint64_t x)
 {
@@ -102,30 +68,26 @@ int FixedFile::copy_in(const char *source)
 {
     Fd out(::open(temporary_, O_WRONLY | O_APPEND | O_CLOEXEC));
     struct stat st;
-    if (out.get() < 0 || ::fstat(out.get(), &st) != 0)
+    if (!out.ok() || ::fstat(out.get(), &st) != 0)
         return -1;
     Fd in(::open(source, O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0)
+    if (!in.ok())
         return 1;
-    char buffer[4096];
-    for (;;) {
-        ssize_t n = ::read(in.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            // Unreadable: whatever was copied goes again.
-            int cause = errno;
-            if (::ftruncate(out.get(), st.st_size) != 0)
-                return -1;
-            errno = cause;
-            return 1;
-        }
-        if (n == 0)
-            break;
-        if (!write_all(out.get(), buffer, static_cast<size_t>(n)))
+    switch (copy_all(in.get(), out.get())) {
+    case Copy::done:
+        return out.close() == 0 ? 0 : -1;
+    case Copy::read_failed: {
+        // Unreadable: whatever was copied goes again.
+        int cause = errno;
+        if (::ftruncate(out.get(), st.st_size) != 0)
             return -1;
+        errno = cause;
+        return 1;
     }
-    return out.close() == 0 ? 0 : -1;
+    case Copy::write_failed:
+        break;
+    }
+    return -1;
 }
 
 bool FixedFile::finish(const char *who, int result, mode_t mode)

@@ -33,7 +33,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/fd.h"
+
 namespace {
+
+using arnonat::Fd;
+using arnonat::write_all;
 
 // The router's own store is 64 KiB; anything past a few MiB is not a store.
 constexpr size_t kMaxStoreBytes = 4u << 20;
@@ -47,25 +52,6 @@ constexpr int64_t kRacyWindowNs = 50 * 1000 * 1000;
 const char kEmpty[] = "";
 
 // ---------------------------------------------------------------- owners
-
-struct Fd {
-    int fd = -1;
-    Fd() = default;
-    explicit Fd(int f) : fd(f) {}
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    ~Fd()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-    int release()
-    {
-        int f = fd;
-        fd = -1;
-        return f;
-    }
-};
 
 template <typename T>
 struct Heap {
@@ -330,7 +316,7 @@ Snapshot *load_snapshot(const char *path, bool report)
 
     Fd fd(open(path, O_RDONLY | O_CLOEXEC));
     struct stat st{};
-    if (fd.fd < 0) {
+    if (fd.get() < 0) {
         int err = errno;
         s.p->id.error = err;
         if (err == ENOENT)
@@ -342,7 +328,7 @@ Snapshot *load_snapshot(const char *path, bool report)
         return unreadable(s, report, "nvram: cannot open settings store %s: %s\n", path,
                           strerror(err));
     }
-    if (fstat(fd.fd, &st) != 0)
+    if (fstat(fd.get(), &st) != 0)
         return unreadable(s, report, "nvram: cannot read settings store %s: %s\n", path,
                           strerror(errno));
     s.p->id = identity_of(st);
@@ -357,7 +343,7 @@ Snapshot *load_snapshot(const char *path, bool report)
     s.p->text = static_cast<char *>(malloc(want + 1));
     if (!s.p->text)
         return nullptr;
-    if (!read_all(fd.fd, s.p->text, want, &got))
+    if (!read_all(fd.get(), s.p->text, want, &got))
         return unreadable(s, report, "nvram: cannot read settings store %s: %s\n", path,
                           strerror(errno));
     if (!settled(s.p, s.p->id) && (s.p->raw = static_cast<char *>(malloc(got + 1)))) {
@@ -378,12 +364,12 @@ bool same_bytes(Snapshot *s, const char *path)
     int64_t at = now_ns();
     Fd fd(open(path, O_RDONLY | O_CLOEXEC));
     struct stat st{};
-    if (fd.fd < 0 || fstat(fd.fd, &st) != 0 || !same_identity(identity_of(st), s->id))
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !same_identity(identity_of(st), s->id))
         return false;
     Heap<char> buf(static_cast<char *>(malloc(s->raw_len + 1)));
     size_t got = 0;
     // One byte more than before: a file that grew shows here.
-    if (!buf.p || !read_all(fd.fd, buf.p, s->raw_len + 1, &got) || got != s->raw_len ||
+    if (!buf.p || !read_all(fd.get(), buf.p, s->raw_len + 1, &got) || got != s->raw_len ||
         memcmp(buf.p, s->raw, got) != 0)
         return false;
     s->read_at_ns = at;
@@ -545,7 +531,9 @@ size_t escaped_length(const char *v, size_t len)
     return n;
 }
 
-char *put_line(char *out, const char *key, size_t key_len, const char *v, size_t len)
+// Writes the store line "KEY=VALUE" with the value's escapes at OUT;
+// returns the end of what it wrote.
+char *encode_setting(char *out, const char *key, size_t key_len, const char *v, size_t len)
 {
     memcpy(out, key, key_len);
     out += key_len;
@@ -594,30 +582,16 @@ char *render_store(const Snapshot *old, const char *key, const char *value, size
         const Entry &e = old->entries[i];
         int c = strcmp(e.key, key);
         if (c > 0 && !placed) {
-            out = put_line(out, key, key_len, value, value_len);
+            out = encode_setting(out, key, key_len, value, value_len);
             placed = true;
         }
         if (c != 0)
-            out = put_line(out, e.key, e.key_len, e.value, e.value_len);
+            out = encode_setting(out, e.key, e.key_len, e.value, e.value_len);
     }
     if (!placed)
-        out = put_line(out, key, key_len, value, value_len);
+        out = encode_setting(out, key, key_len, value, value_len);
     *len = size_t(out - text);
     return text;
-}
-
-bool write_all(int fd, const char *p, size_t len)
-{
-    while (len > 0) {
-        ssize_t n = write(fd, p, len);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        len -= size_t(n);
-    }
-    return true;
 }
 
 // The folder that holds PATH (a new text), or null when out of memory.
@@ -644,8 +618,8 @@ void sync_directory_of(const char *path)
     if (!dir.p)
         return;
     Fd fd(open(dir.p, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.fd >= 0)
-        fsync(fd.fd);
+    if (fd.ok())
+        fsync(fd.get());
 }
 
 // A writer's temporary is named after the store and the writer's process:
@@ -699,9 +673,9 @@ bool replace_store(const char *path, const char *text, size_t len, mode_t mode)
     if (!tmp.p)
         return false;
     Fd fd(mkostemp(tmp.p, O_CLOEXEC));
-    if (fd.fd < 0)
+    if (fd.get() < 0)
         return false;
-    bool ok = fchmod(fd.fd, mode) == 0 && write_all(fd.fd, text, len) && fsync(fd.fd) == 0;
+    bool ok = fchmod(fd.get(), mode) == 0 && write_all(fd.get(), text, len) && fsync(fd.get()) == 0;
     if (ok) {
         int f = fd.release();
         ok = close(f) == 0 && rename(tmp.p, path) == 0;
@@ -724,10 +698,10 @@ struct WriteLock {
         Heap<char> name(join(path, ".lock"));
         if (!name.p)
             return false;
-        fd.fd = open(name.p, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd.fd < 0)
+        fd.reset(open(name.p, O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+        if (fd.get() < 0)
             return false;
-        while (flock(fd.fd, LOCK_EX) != 0)
+        while (flock(fd.get(), LOCK_EX) != 0)
             if (errno != EINTR)
                 return false;
         return true;
@@ -854,7 +828,7 @@ int zoltNvramConfig_show(FILE *out)
         return -1;
     for (size_t i = 0; i < s->count; ++i) {
         const Entry &e = s->entries[i];
-        size_t n = size_t(put_line(line.p, e.key, e.key_len, e.value, e.value_len) - line.p);
+        size_t n = size_t(encode_setting(line.p, e.key, e.key_len, e.value, e.value_len) - line.p);
         if (fwrite(line.p, 1, n, out) != n)
             return -1;
     }

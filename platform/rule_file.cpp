@@ -85,6 +85,13 @@ int File::close()
     return 0;
 }
 
+bool put_formatted(File &file, LineSpan &line, const char *who, const char *fmt, va_list ap)
+{
+    line.clear();
+    line.vappend(fmt, ap);
+    return file.put(line, who);
+}
+
 File open_rules(const char *path, const char *failure_message)
 {
     File file = File::open(path, "a");

@@ -10,6 +10,7 @@
 // report it.  A file with a failed write is cut and must not be handed on.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 
@@ -66,5 +67,28 @@ private:
 // FAILURE_MESSAGE and a newline (nothing when it is null) and returns a
 // closed File; errno tells why.
 File open_rules(const char *path, const char *failure_message);
+
+// Room of a rule line, terminator included, for generators whose lines are
+// all shorter.
+inline constexpr size_t kRuleLineSize = 512;
+
+// Formats one line into LINE (cleared first) and appends it to FILE when it
+// fits; otherwise prints the refusal notice naming WHO and writes nothing.
+// Returns whether it was written.
+bool put_formatted(File &file, LineSpan &line, const char *who, const char *fmt, va_list ap)
+    __attribute__((format(printf, 4, 0)));
+
+// The same with a line buffer of N bytes: the one way generators write a
+// formatted rule line.
+template <size_t N = kRuleLineSize>
+__attribute__((format(printf, 3, 4))) bool put_line(File &file, const char *who, const char *fmt, ...)
+{
+    LineBuffer<N> line;
+    va_list ap;
+    va_start(ap, fmt);
+    bool written = put_formatted(file, line, who, fmt, ap);
+    va_end(ap);
+    return written;
+}
 
 } // namespace arnonat

@@ -5,11 +5,11 @@
 #include "rules/access/block_service_cache.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "agapi.h"
 #include "platform/heap_buffer.h"
+#include "platform/text_values.h"
 #include "rules/access/service_defaults.h"
 #include "zolt_nvram.h"
 
@@ -150,8 +150,8 @@ bool fill_definitions(BlockServiceSession &s, const Engine &engine)
         std::memcpy(d->name, e.name, sizeof d->name);
         d->name[sizeof d->name - 1] = '\0';
         d->protocol_type = entry_protocol_type(e);
-        d->start_port = std::atoi(e.startPort);
-        d->end_port = std::atoi(e.endPort);
+        d->start_port = atoi_clamped(e.startPort);
+        d->end_port = atoi_clamped(e.endPort);
         d->engine_index = e.index;
         d->twin_engine_index = e.twinIndex;
     }
@@ -300,11 +300,11 @@ void fill_session(int session)
     if (!fill_definitions(s, engine))
         return;
     if (session == 0) {
-        agApi_fwBlkServModAction(std::atoi(zoltNvramConfig_get("fw_bks_block_type")));
+        agApi_fwBlkServModAction(atoi_clamped(zoltNvramConfig_get("fw_bks_block_type")));
     } else {
         if (!second_session_active())
             return;
-        agApi_fwBlkServModAction_Session2(std::atoi(zoltNvramConfig_get("pppoe2_fw_bks_block_type")));
+        agApi_fwBlkServModAction_Session2(atoi_clamped(zoltNvramConfig_get("pppoe2_fw_bks_block_type")));
     }
     fill_rules(s, engine);
 }

@@ -3,18 +3,21 @@
 // BLOCK_SERVICE_CHAIN chain, which the firewall script creates.  Entries
 // come from fw_bks_block_service, always or within the schedule.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "arnonat_access.h"
 #include "arnonat_common.h"
 #include "platform/line_buffer.h"
 #include "platform/rule_file.h"
+#include "platform/text_values.h"
+#include "platform/tokens.h"
 #include "rules/access/block_service_cache.h"
 #include "rules/access/block_service_entries.h"
 #include "zolt_nvram.h"
 
 using namespace arnonat::access;
+using arnonat::Tokens;
 
 namespace {
 
@@ -39,7 +42,7 @@ int block_type()
 {
     char mode[10] = "";
     zoltNvramConfig_read("fw_bks_block_type", mode, sizeof mode);
-    return std::atoi(mode);
+    return arnonat::atoi_clamped(mode);
 }
 
 const char *field(const BlockServiceEntry &e, int number)
@@ -160,20 +163,20 @@ bool BlockServiceEntries::next(BlockServiceEntry &entry)
     if (!end)
         return false;
     *end = '\0';
-    char *p = next_;
+    char *text = next_;
     next_ = end + 1;
     // Fields 1 to 9 end at ";"; field 10 runs up to the "@".
-    for (int i = 0; i < kBlockServiceFields; ++i) {
-        p += std::strspn(p, ";");
-        if (!*p)
-            break;
-        entry.field[i] = p;
+    Tokens fields(std::string_view(text, static_cast<size_t>(end - text)), ";");
+    std::string_view found[kBlockServiceFields];
+    while (entry.count < kBlockServiceFields &&
+           (entry.count < kBlockServiceFields - 1 ? fields.next(found[entry.count])
+                                                  : fields.rest(found[entry.count])))
         ++entry.count;
-        if (i == kBlockServiceFields - 1)
-            break;
-        p += std::strcspn(p, ";");
-        if (*p)
-            *p++ = '\0';
+    // Each field in place, ended where its ";" was.
+    for (int i = 0; i < entry.count; ++i) {
+        char *field = text + (found[i].data() - text);
+        field[found[i].size()] = '\0';
+        entry.field[i] = field;
     }
     return true;
 }

@@ -3,21 +3,23 @@
 // BLOCKSITE_IN_CHAIN chains, optionally letting one trusted LAN host and the
 // DNS servers through.  The firewall script creates both chains; the rules
 // here only flush and fill them.
-#include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "arnonat_access.h"
 #include "platform/line_buffer.h"
 #include "platform/rule_file.h"
 #include "platform/runtime_rules.h"
 #include "platform/shell_run.h"
+#include "platform/text_values.h"
+#include "platform/tokens.h"
 #include "zolt_nvram.h"
 
 namespace {
 
 using arnonat::File;
+using arnonat::put_line;
 using Slot = char[ARNONAT_TOKEN_SIZE];
 
 constexpr int kModeOff = 0;
@@ -46,7 +48,7 @@ int block_sites_mode()
 {
     char mode[10] = "";
     zoltNvramConfig_read("bs_enable", mode, sizeof mode);
-    return std::atoi(mode);
+    return arnonat::atoi_clamped(mode);
 }
 
 // The keywords of bs_keywords, one a line; empty lines are skipped.
@@ -55,29 +57,24 @@ struct Keywords {
     int count = 0;
 };
 
-// Splits the keyword list as strtok_r on newlines would, but over the whole
-// setting: 255 keywords of 127 characters are more than the tokenizer's
-// 16 KiB work buffer holds.
+// Splits the keyword list as strtok_r on newlines would, over the whole
+// setting: 255 keywords of 127 characters are more than the exported
+// tokenizer looks at.
 void read_keywords(Keywords &list)
 {
-    const char *p = zoltNvramConfig_get("bs_keywords");
+    arnonat::Tokens lines(zoltNvramConfig_get("bs_keywords"), "\n");
     int pieces = 0;
-    for (;;) {
-        p += std::strspn(p, "\n");
-        if (!*p)
-            break;
-        size_t len = std::strcspn(p, "\n");
+    for (std::string_view line; lines.next(line);) {
         ++pieces;
-        if (list.count < kMaxKeywords) {
-            if (len > kMaxText)
-                std::printf("block sites: keyword %d longer than %zu characters, only its first %zu are matched\n",
-                            pieces, kMaxText, kMaxText);
-            size_t n = len < kMaxText ? len : kMaxText;
-            std::memcpy(list.slot[list.count], p, n);
-            list.slot[list.count][n] = '\0';
-            ++list.count;
-        }
-        p += len;
+        if (list.count == kMaxKeywords)
+            continue;
+        if (line.size() > kMaxText)
+            std::printf("block sites: keyword %d longer than %zu characters, only its first %zu are matched\n",
+                        pieces, kMaxText, kMaxText);
+        size_t n = line.size() < kMaxText ? line.size() : kMaxText;
+        std::memcpy(list.slot[list.count], line.data(), n);
+        list.slot[list.count][n] = '\0';
+        ++list.count;
     }
     if (pieces > kMaxKeywords)
         std::printf("block sites: %d keywords, only the first %d are blocked\n", pieces, kMaxKeywords);
@@ -107,14 +104,19 @@ void read_dns_servers(DnsServers &list)
         std::printf("block sites: DNS server list longer than %zu characters, the addresses past it are not trusted\n",
                     kMaxText);
     }
-    Slot spare[kMaxDnsServers + 1];
-    int n = arnonat_getTokens(text, " ", spare, kMaxDnsServers + 1);
-    if (n > kMaxDnsServers)
-        std::printf("block sites: more than %d DNS servers, only the first %d are trusted\n", kMaxDnsServers,
-                    kMaxDnsServers);
-    list.count = n < kMaxDnsServers ? n : kMaxDnsServers;
-    for (int k = 0; k < list.count; ++k)
-        std::memcpy(list.slot[k], spare[k], sizeof(Slot));
+    arnonat::Tokens addresses(text, " ");
+    int n = 0;
+    for (std::string_view address; addresses.next(address); ++n) {
+        if (n == kMaxDnsServers) {
+            std::printf("block sites: more than %d DNS servers, only the first %d are trusted\n", kMaxDnsServers,
+                        kMaxDnsServers);
+            break;
+        }
+        // The text is shorter than a slot.
+        std::memcpy(list.slot[n], address.data(), address.size());
+        list.slot[n][address.size()] = '\0';
+    }
+    list.count = n;
 }
 
 // Keeps the site name of a web address: www.example.com, example.com,
@@ -122,22 +124,27 @@ void read_dns_servers(DnsServers &list)
 void reduce_site_name(char *keyword)
 {
     // Only two to five pieces are reduced, so six tell "more than five".
-    Slot piece[6];
-    int n = arnonat_getTokens(keyword, ".", piece, 6);
-    const char *name = nullptr;
+    std::string_view piece[6];
+    arnonat::Tokens pieces(keyword, ".");
+    int n = 0;
+    while (n < 6 && pieces.next(piece[n]))
+        ++n;
+    std::string_view name;
     if (n == 2) {
         name = piece[0];
     } else if (n == 3) {
         static constexpr const char *kGeneric[] = {"edu", "org", "gov", "mil", "com", "net"};
         bool generic = false;
         for (const char *top : kGeneric)
-            generic = generic || std::strcmp(piece[1], top) == 0;
+            generic = generic || piece[1] == top;
         name = generic ? piece[0] : piece[1];
     } else if (n == 4 || n == 5) {
         name = piece[1];
     }
-    if (name)
-        std::memmove(keyword, name, std::strlen(name) + 1);
+    if (name.data()) {
+        std::memmove(keyword, name.data(), name.size());
+        keyword[name.size()] = '\0';
+    }
 }
 
 // Writes the rules of one keyword with one schedule fragment.
@@ -158,16 +165,6 @@ public:
     }
 
 private:
-    void line(const char *fmt, ...) __attribute__((format(printf, 2, 3)))
-    {
-        arnonat::LineBuffer<kLineSize> text;
-        va_list ap;
-        va_start(ap, fmt);
-        text.vappend(fmt, ap);
-        va_end(ap);
-        file_.put(text, who_);
-    }
-
     // Calls EMIT with the shell word of the setting KEY, read afresh; a
     // value too long for a rule line is refused with a notice.
     template <typename Emit>
@@ -191,21 +188,21 @@ private:
         const char *k = keyword_.c_str();
         const char *n = log_name_.c_str();
         const char *s = fragment_;
-        line("iptables -I BLOCKSITE 1 -p udp --dport 53 -m string --string %s --algo bm %s -j DROP\n", k, s);
+        put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE 1 -p udp --dport 53 -m string --string %s --algo bm %s -j DROP\n", k, s);
         with_setting("lan_ipaddr", [&](const char *l) {
-            line("iptables -I BLOCKSITE 1 -p tcp ! -d %s --dport 80 -m string --string %s --algo bm %s -j DROP\n", l, k, s);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE 1 -p tcp ! -d %s --dport 80 -m string --string %s --algo bm %s -j DROP\n", l, k, s);
         });
-        line("iptables -I BLOCKSITE_IN_CHAIN 1 -p udp --dport 53 -m string --string %s --algo bm %s -j DROP\n", k, s);
+        put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE_IN_CHAIN 1 -p udp --dport 53 -m string --string %s --algo bm %s -j DROP\n", k, s);
         with_setting("lan_ipaddr", [&](const char *l) {
-            line("iptables -I BLOCKSITE_IN_CHAIN 1 -p tcp ! -d %s --dport 80 -m string --string %s --algo bm %s -j DROP\n", l, k, s);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE_IN_CHAIN 1 -p tcp ! -d %s --dport 80 -m string --string %s --algo bm %s -j DROP\n", l, k, s);
         });
-        line("iptables -I BLOCKSITE 1 -p udp --dport 53 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:block:%s --log-level 5\n", k, s, k);
+        put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE 1 -p udp --dport 53 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:block:%s --log-level 5\n", k, s, k);
         with_setting("lan_ipaddr", [&](const char *l) {
-            line("iptables -I BLOCKSITE 1 -p tcp ! -d %s --dport 80 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:block:%s --log-level 5\n", l, k, s, n);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE 1 -p tcp ! -d %s --dport 80 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:block:%s --log-level 5\n", l, k, s, n);
         });
-        line("iptables -I BLOCKSITE_IN_CHAIN 1 -p udp --dport 53 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:block:%s --log-level 5\n", k, s, k);
+        put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE_IN_CHAIN 1 -p udp --dport 53 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:block:%s --log-level 5\n", k, s, k);
         with_setting("lan_ipaddr", [&](const char *l) {
-            line("iptables -I BLOCKSITE_IN_CHAIN 1 -p tcp ! -d %s --dport 80 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:block:%s --log-level 5\n", l, k, s, n);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE_IN_CHAIN 1 -p tcp ! -d %s --dport 80 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:block:%s --log-level 5\n", l, k, s, n);
         });
     }
 
@@ -218,28 +215,28 @@ private:
         const char *k = keyword_.c_str();
         const char *s = fragment_;
         with_setting("bs_trustedip", [&](const char *t) {
-            line("iptables -I BLOCKSITE 1 -p tcp -s %s --dport 80 -m string --string %s --algo bm %s -j ACCEPT\n", t, k, s);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE 1 -p tcp -s %s --dport 80 -m string --string %s --algo bm %s -j ACCEPT\n", t, k, s);
         });
         with_trusted_and_dns(dns, [&](const char *t) {
-            line("iptables -I BLOCKSITE 1 -p udp -s %s --dport 53 -m string --string %s --algo bm %s -j ACCEPT\n", t, k, s);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE 1 -p udp -s %s --dport 53 -m string --string %s --algo bm %s -j ACCEPT\n", t, k, s);
         });
         with_setting("bs_trustedip", [&](const char *t) {
-            line("iptables -I BLOCKSITE_IN_CHAIN 1 -p tcp -s %s --dport 80 -m string --string %s --algo bm %s -j ACCEPT\n", t, k, s);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE_IN_CHAIN 1 -p tcp -s %s --dport 80 -m string --string %s --algo bm %s -j ACCEPT\n", t, k, s);
         });
         with_trusted_and_dns(dns, [&](const char *t) {
-            line("iptables -I BLOCKSITE_IN_CHAIN 1 -p udp -s %s --dport 53 -m string --string %s --algo bm %s -j ACCEPT\n", t, k, s);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE_IN_CHAIN 1 -p udp -s %s --dport 53 -m string --string %s --algo bm %s -j ACCEPT\n", t, k, s);
         });
         with_setting("bs_trustedip", [&](const char *t) {
-            line("iptables -I BLOCKSITE 1 -p tcp -s %s --dport 80 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:allow:%s --log-level 5\n", t, k, s, k);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE 1 -p tcp -s %s --dport 80 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:allow:%s --log-level 5\n", t, k, s, k);
         });
         with_trusted_and_dns(dns, [&](const char *t) {
-            line("iptables -I BLOCKSITE 1 -p udp -s %s --dport 53 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:allow:%s --log-level 5\n", t, k, s, k);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE 1 -p udp -s %s --dport 53 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:allow:%s --log-level 5\n", t, k, s, k);
         });
         with_setting("bs_trustedip", [&](const char *t) {
-            line("iptables -I BLOCKSITE_IN_CHAIN 1 -p tcp -s %s --dport 80 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:allow:%s --log-level 5\n", t, k, s, k);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE_IN_CHAIN 1 -p tcp -s %s --dport 80 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:allow:%s --log-level 5\n", t, k, s, k);
         });
         with_trusted_and_dns(dns, [&](const char *t) {
-            line("iptables -I BLOCKSITE_IN_CHAIN 1 -p udp -s %s --dport 53 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:allow:%s --log-level 5\n", t, k, s, k);
+            put_line<kLineSize>(file_, who_, "iptables -I BLOCKSITE_IN_CHAIN 1 -p udp -s %s --dport 53 -m string --string %s --algo bm %s -j LOG --log-prefix BLOCK_SITE:allow:%s --log-level 5\n", t, k, s, k);
         });
     }
 

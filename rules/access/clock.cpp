@@ -1,9 +1,9 @@
 // Local time minus UTC, measured from the system clock through `date` and
 // `date -u` for schedules that follow daylight saving time.
 #include <cstdio>
-#include <cstdlib>
 
 #include "arnonat_access.h"
+#include "platform/text_values.h"
 #include "rules/access/schedule_window.h"
 
 namespace {
@@ -30,7 +30,7 @@ bool clock_field(const char *text, int low, int high, int &value)
 {
     if (*text < '0' || *text > '9')
         return false;
-    value = std::atoi(text);
+    value = arnonat::atoi_clamped(text);
     return value >= low && value <= high;
 }
 

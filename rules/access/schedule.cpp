@@ -2,10 +2,10 @@
 // in local time; the iptables time match works in UTC, so the window becomes
 // one or two UTC fragments, two when it runs past a UTC midnight.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "arnonat_access.h"
+#include "platform/text_values.h"
 #include "rules/access/schedule_window.h"
 #include "zolt_nvram.h"
 
@@ -83,7 +83,7 @@ bool read_window(const char *config, Window &w)
     int value[5];
     for (int k = 0; k < 5; ++k) {
         fields[k][3] = '\0';
-        value[k] = std::atoi(fields[k]);
+        value[k] = arnonat::atoi_clamped(fields[k]);
     }
     w = Window{value[0], value[1], value[2], value[3], value[4]};
     return true;
@@ -188,7 +188,7 @@ bool schedule_offset(int &offset)
         offset = measured;
         return true;
     }
-    offset = std::atoi(zone);
+    offset = arnonat::atoi_clamped(zone);
     if (zone_on_earth(offset))
         return true;
     std::printf("schedule: time_zone '%s' is not between -12 and +14 hours; scheduled rules not written\n",

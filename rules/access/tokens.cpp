@@ -1,39 +1,30 @@
-// The two tokenizers of the access rules: strtok_r splitting into fixed
-// slots of 128 bytes (keywords, site names) or 16 bytes (clock fields).
+// The exported tokenizers of the access rules: the pieces of a text, as
+// strtok_r splits it, copied into fixed slots of 128 bytes (keywords, site
+// names) or 16 bytes (clock fields).
 #include <cstring>
+#include <string_view>
 
 #include "arnonat_access.h"
+#include "platform/tokens.h"
 
 namespace {
 
-// Text past this is not looked at.
+// The router split a copy of the text in a work buffer of this size; text
+// past it is not looked at.
 constexpr size_t kWorkSize = 16384;
-
-// Copies TOKEN into SLOT, cut to fit.
-void copy_cut(char *slot, size_t size, const char *token)
-{
-    size_t n = strnlen(token, size - 1);
-    std::memcpy(slot, token, n);
-    slot[n] = '\0';
-}
 
 template <size_t SlotSize>
 int split(const char *text, const char *delimiters, char (*slots)[SlotSize], int max)
 {
-    if (!text || !*text)
+    if (!text || !*text || max < 1 || !slots)
         return 0;
-    char work[kWorkSize];
-    copy_cut(work, sizeof work, text);
-    if (max < 1 || !slots)
-        return 0;
-
-    // strtok_r itself, so that its quirks hold: runs of delimiters count as
-    // one and empty pieces are skipped.
-    char *save = nullptr;
+    arnonat::Tokens tokens(std::string_view(text, strnlen(text, kWorkSize - 1)), delimiters);
     int n = 0;
-    for (char *t = strtok_r(work, delimiters ? delimiters : "", &save); t;
-         t = strtok_r(nullptr, delimiters ? delimiters : "", &save)) {
-        copy_cut(slots[n], SlotSize, t);
+    for (std::string_view t; tokens.next(t);) {
+        // Cut to fit the slot.
+        size_t length = t.size() < SlotSize - 1 ? t.size() : SlotSize - 1;
+        std::memcpy(slots[n], t.data(), length);
+        slots[n][length] = '\0';
         if (++n == max)
             return max;
     }

@@ -4,10 +4,10 @@
 #include <arpa/inet.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "arnonat_forwarding.h"
+#include "platform/text_values.h"
 #include "zolt_nvram.h"
 
 namespace {
@@ -79,7 +79,7 @@ void exclude_setting_port(Range *list, const char *enable_key, const char *port_
 {
     if (!zoltNvramConfig_match(enable_key, "1"))
         return;
-    int port = std::atoi(zoltNvramConfig_get(port_key));
+    int port = arnonat::atoi_clamped(zoltNvramConfig_get(port_key));
     if (is_port(port))
         merge(list, port, port);
 }
@@ -88,7 +88,7 @@ void exclude_fixed_ports(Range *list, int protocol)
 {
     if (protocol == ARNONAT_PROTO_TCP) {
         merge(list, 22, 22);
-        int remote_management = std::atoi(zoltNvramConfig_get("http_rmport"));
+        int remote_management = arnonat::atoi_clamped(zoltNvramConfig_get("http_rmport"));
         if (remote_management >= 1 && remote_management <= 65534)
             merge(list, remote_management, remote_management);
         exclude_setting_port(list, "usb_wan_ftp_enable", "usb_wan_ftp_port");

@@ -6,11 +6,12 @@
 // count and the fields it parses and leaves the rest as it was.
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "arnonat_forwarding.h"
 #include "platform/text_values.h"
+#include "platform/tokens.h"
 #include "zolt_nvram.h"
 
 static_assert(sizeof(ArnonatInboundTable) == 5476, "inbound table layout");
@@ -21,28 +22,29 @@ ArnonatInboundTable g_iPolicyRecord;
 
 namespace {
 
+// The router read the value through a work buffer of this size.
 constexpr size_t kWorkBufferSize = 8192;
 
-// Copies the value into the work buffer.  A value too long for it is cut
-// after its last whole record, so no record is read half.
-void copy_value(char (&work)[kWorkBufferSize], const char *value)
+// The length of the value that is read.  A value too long for the work
+// buffer is cut after its last whole record, so no record is read half.
+size_t readable_length(const char *value)
 {
     size_t len = std::strlen(value);
-    if (len < kWorkBufferSize) {
-        std::memcpy(work, value, len + 1);
-        return;
-    }
-    std::memcpy(work, value, kWorkBufferSize - 1);
-    work[kWorkBufferSize - 1] = '\0';
-    if (value[kWorkBufferSize - 1] != '@') {
-        char *last = std::strrchr(work, '@');
-        if (last)
-            *last = '\0';
+    if (len < kWorkBufferSize)
+        return len;
+    size_t cut = kWorkBufferSize - 1;
+    if (value[cut] != '@') {
+        size_t last = std::string_view(value, cut).rfind('@');
+        if (last != std::string_view::npos)
+            cut = last;
     }
     std::printf("inbound_record: value longer than %zu bytes, entries past it ignored\n",
                 kWorkBufferSize - 1);
+    return cut;
 }
 
+// TOKEN is a record inside the value: scanning stops at its '@' at the
+// latest, since neither a number nor ';' matches it.
 void read_record(const char *token, int k)
 {
     ArnonatInboundTable &t = g_iPolicyRecord;
@@ -65,15 +67,12 @@ extern "C" int ARNONAT_fwInboundReadFromRAM(void)
     if (!*value)
         return 0;
 
-    char work[kWorkBufferSize];
-    copy_value(work, value);
-
-    char *save = nullptr;
-    const char *token = strtok_r(work, "@", &save);
-    if (!token)
+    arnonat::Tokens records(std::string_view(value, readable_length(value)), "@");
+    std::string_view token;
+    if (!records.next(token))
         return 0;
 
-    int count = arnonat::leading_int(token);
+    int count = arnonat::atoi_clamped(token);
     if (count > ARNONAT_INBOUND_MAX) {
         std::printf("inbound_record: %d entries, only the first %d are used\n", count,
                     ARNONAT_INBOUND_MAX);
@@ -82,13 +81,13 @@ extern "C" int ARNONAT_fwInboundReadFromRAM(void)
     g_iPolicyRecord.count = count < 0 ? 0 : count;
 
     int k = 0;
-    while ((token = strtok_r(nullptr, "@", &save)) != nullptr) {
+    while (records.next(token)) {
         if (k == ARNONAT_INBOUND_MAX) {
             std::printf("inbound_record: more than %d records, the rest ignored\n",
                         ARNONAT_INBOUND_MAX);
             break;
         }
-        read_record(token, k++);
+        read_record(token.data(), k++);
     }
     return 0;
 }

@@ -8,7 +8,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "agapi.h"
@@ -133,7 +132,8 @@ void loopback_snat(LineSpan &line, const Block &b, const char *proto)
     line.raw(" -j SNAT --to-source ").word(b.router.wan_address);
 }
 
-void put_line(File &file, Line &line)
+// Ends a built line and writes it.
+void write_line(File &file, Line &line)
 {
     line.raw("\n");
     file.put(line, kWho);
@@ -145,28 +145,28 @@ void write_block(File &file, const Block &b, bool tcp)
     Line line;
     line.append("%s -p %s ", b.nat_prefix.c_str(), proto);
     dnat_clause(line, b, tcp);
-    put_line(file, line);
+    write_line(file, line);
 
     line.clear();
     line.raw("iptables -t nat -A POSTROUTING -o ").word(b.router.lan);
     line.append(" -p %s ", proto);
     port_clause(line, b);
     line.raw(" -j LOG --log-prefix REMOTE_ACCESS --log-level 5");
-    put_line(file, line);
+    write_line(file, line);
 
     line.clear();
     line.append("%s -p %s ", b.forward_prefix.c_str(), proto);
     accept_clause(line, b);
-    put_line(file, line);
+    write_line(file, line);
 
     if (!b.router.has_wan_address)
         return;
     line.clear();
     loopback_dnat(line, b, proto);
-    put_line(file, line);
+    write_line(file, line);
     line.clear();
     loopback_snat(line, b, proto);
-    put_line(file, line);
+    write_line(file, line);
 }
 
 
@@ -231,8 +231,8 @@ bool forward_entry_from_words(int argc, char *const argv[], ForwardEntry &entry)
                     "ARNONAT_ExecuteOnePortForwardRule");
         return false;
     }
-    entry = ForwardEntry{kDirectEntry, leading_int(argv[4]), leading_int(argv[4]), leading_int(argv[1]),
-                         leading_int(argv[2]), 0, server.s_addr};
+    entry = ForwardEntry{kDirectEntry, atoi_clamped(argv[4]), atoi_clamped(argv[4]), atoi_clamped(argv[1]),
+                         atoi_clamped(argv[2]), 0, server.s_addr};
     const char *proto = argc > 5 && argv[5] ? argv[5] : "";
     if (std::strcmp(proto, "tcp") == 0)
         entry.protocol = ARNONAT_PROTO_TCP;

@@ -9,7 +9,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/text_values.h"
@@ -179,15 +178,9 @@ bool scan_inbound(Cursor &text, TriggerPolicy &r, Cursor &rest)
     return true;
 }
 
-// atoi semantics, held inside int.
-int setting_number(const char *key)
-{
-    return leading_int(zoltNvramConfig_get(key));
-}
-
 int keys_to_read(const char *count_key)
 {
-    int count = setting_number(count_key);
+    int count = atoi_clamped(zoltNvramConfig_get(count_key));
     if (count > kPolicyKeysMax) {
         std::printf("Port trigger: %s %d too large, only the first %d policies are read\n", count_key,
                     count, kPolicyKeysMax);
@@ -200,7 +193,7 @@ int keys_to_read(const char *count_key)
 // them.
 void read_default_policies()
 {
-    if (setting_number("fwpt_df_count") == 0) {
+    if (atoi_clamped(zoltNvramConfig_get("fwpt_df_count")) == 0) {
         std::puts("Info: No FWPT default policies.");
         return;
     }

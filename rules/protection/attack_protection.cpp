@@ -7,7 +7,7 @@
 #include "rules/protection/rule_text.h"
 
 using arnonat::File;
-using arnonat::protection::put_line;
+using arnonat::put_line;
 using arnonat::protection::WanWord;
 
 extern "C" int ARNONAT_GenerateDosUDPPortScanRule(const char *path)
@@ -16,7 +16,7 @@ extern "C" int ARNONAT_GenerateDosUDPPortScanRule(const char *path)
     if (!file)
         return -1;
     // The file is opened (and created) even with the protection off.
-    if (arnonat::protection::setting_number("fw_spi_enab") == 0)
+    if (arnonat::atoi_clamped(zoltNvramConfig_get("fw_spi_enab")) == 0)
         return file.finish(0);
 
     WanWord wan;

@@ -16,7 +16,7 @@
 namespace {
 
 using arnonat::File;
-using arnonat::protection::put_line;
+using arnonat::put_line;
 using arnonat::protection::ShellArg;
 
 constexpr int kMaxVlanEntries = 10;

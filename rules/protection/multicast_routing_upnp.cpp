@@ -7,13 +7,13 @@
 #include "rules/protection/rule_text.h"
 
 using arnonat::File;
-using arnonat::protection::put_line;
+using arnonat::put_line;
 using arnonat::protection::WanWord;
 
 extern "C" int ARNONAT_GenerateIGMPMulticastRules(const char *path)
 {
     // With IGMP off the file is not even opened.
-    if (arnonat::protection::setting_number("ru_igmp_enable") == 0)
+    if (arnonat::atoi_clamped(zoltNvramConfig_get("ru_igmp_enable")) == 0)
         return 0;
     File file = arnonat::open_rules(path, arnonat::kRulesOpenFailure);
     if (!file)

@@ -9,7 +9,7 @@
 namespace {
 
 using arnonat::File;
-using arnonat::protection::put_line;
+using arnonat::put_line;
 using arnonat::protection::service_port;
 using arnonat::protection::WanWord;
 
