@@ -9,6 +9,7 @@
 
 #include "agapi.h"
 #include "natapi/exchange.h"
+#include "platform/heap_buffer.h"
 
 using namespace arnonat::natapi;
 
@@ -86,12 +87,18 @@ bool read_socket_line(FILE *stream, char *line, size_t size, bool &whole)
 
 void recover_from(FILE *stream)
 {
-    char line[kSocketLineSize];
+    // A line of the socket list is 8 KiB: on the heap.
+    arnonat::HeapBuffer buffer;
+    if (!buffer.allocate(kSocketLineSize)) {
+        std::printf("[%s]:malloc failed:%d\n", "zoltNat_DoConnRecovery", 0);
+        return;
+    }
+    char *line = static_cast<char *>(buffer.get());
     bool whole = true;
-    while (read_socket_line(stream, line, sizeof line, whole)) {
+    while (read_socket_line(stream, line, kSocketLineSize, whole)) {
         if (!whole) {
             std::printf("[%s]:socket line longer than %zu bytes passed over\n",
-                        "zoltNat_DoConnRecovery", sizeof line - 1);
+                        "zoltNat_DoConnRecovery", kSocketLineSize - 1);
             continue;
         }
         ConnTblEntry entry;

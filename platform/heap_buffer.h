@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <new>
 
 namespace arnonat {
 
@@ -27,6 +28,34 @@ public:
 
 private:
     void *data_ = nullptr;
+};
+
+// One T on the heap, value-initialised, destroyed and freed exactly once;
+// false when it cannot be had.
+template <typename T>
+class HeapObject {
+public:
+    HeapObject()
+    {
+        if (void *p = std::malloc(sizeof(T)))
+            object_ = ::new (p) T();
+    }
+    ~HeapObject()
+    {
+        if (object_) {
+            object_->~T();
+            std::free(object_);
+        }
+    }
+    HeapObject(const HeapObject &) = delete;
+    HeapObject &operator=(const HeapObject &) = delete;
+
+    explicit operator bool() const { return object_ != nullptr; }
+    T &operator*() const { return *object_; }
+    T *operator->() const { return object_; }
+
+private:
+    T *object_ = nullptr;
 };
 
 } // namespace arnonat

@@ -2,12 +2,14 @@
 // protocol and a destination port range) is logged and dropped in the
 // BLOCK_SERVICE_CHAIN chain, which the firewall script creates.  Entries
 // come from fw_bks_block_service, always or within the schedule.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
 #include "arnonat_access.h"
 #include "arnonat_common.h"
+#include "platform/heap_buffer.h"
 #include "platform/line_buffer.h"
 #include "platform/rule_file.h"
 #include "platform/text_values.h"
@@ -99,8 +101,23 @@ void build(Line &log, Line &drop, const BlockServiceEntry &e, const char *lan, c
     drop.raw(fragment ? fragment : "").raw("-j DROP\n");
 }
 
+// The four lines of an entry, built before any is written: 16 KiB, had
+// once per generation on the heap.
+struct EntryLines {
+    Line udp_log, udp_drop, tcp_log, tcp_drop;
+
+    void clear()
+    {
+        udp_log.clear();
+        udp_drop.clear();
+        tcp_log.clear();
+        tcp_drop.clear();
+    }
+};
+
 // Writes one entry's lines, all of them or, when one would not fit, none.
-void write_entry(arnonat::File &file, const BlockServiceEntry &e, const char *wan, const char *fragment)
+void write_entry(arnonat::File &file, EntryLines &l, const BlockServiceEntry &e, const char *wan,
+                 const char *fragment)
 {
     char name[kNameMax + 1];
     log_name(field(e, kName), name);
@@ -108,22 +125,22 @@ void write_entry(arnonat::File &file, const BlockServiceEntry &e, const char *wa
     // Protocol "1" is TCP, "3" both, anything else UDP.
     const bool both = field_is(e, kProtocol, "3");
     const char *protocol = field_is(e, kProtocol, "1") ? "tcp" : "udp";
-    Line udp_log, udp_drop, tcp_log, tcp_drop;
-    build(udp_log, udp_drop, e, lan, wan, protocol, name, fragment);
+    l.clear();
+    build(l.udp_log, l.udp_drop, e, lan, wan, protocol, name, fragment);
     if (both)
-        build(tcp_log, tcp_drop, e, lan, wan, "tcp", name, fragment);
-    if (!udp_log.ready(kWho) || !udp_drop.ready(kWho) || !tcp_log.ready(kWho) || !tcp_drop.ready(kWho))
+        build(l.tcp_log, l.tcp_drop, e, lan, wan, "tcp", name, fragment);
+    if (!l.udp_log.ready(kWho) || !l.udp_drop.ready(kWho) || !l.tcp_log.ready(kWho) || !l.tcp_drop.ready(kWho))
         return;
-    file.put(udp_log.c_str());
+    file.put(l.udp_log.c_str());
     if (both)
-        file.put(tcp_log.c_str());
-    file.put(udp_drop.c_str());
+        file.put(l.tcp_log.c_str());
+    file.put(l.udp_drop.c_str());
     if (both)
-        file.put(tcp_drop.c_str());
+        file.put(l.tcp_drop.c_str());
 }
 
 // One pass over the entries, with the schedule FRAGMENT or none.
-void write_entries(arnonat::File &file, const char *fragment)
+void write_entries(arnonat::File &file, EntryLines &lines, const char *fragment)
 {
     char wan[ARNONAT_WAN_IFNAME_SIZE] = "";
     arnonat_getWanInterface(wan);
@@ -148,7 +165,7 @@ void write_entries(arnonat::File &file, const char *fragment)
             std::printf("block services: entry %d has only %d fields, it is skipped\n", number, e.count);
             continue;
         }
-        write_entry(file, e, wan, fragment);
+        write_entry(file, lines, e, wan, fragment);
     }
 }
 
@@ -225,17 +242,26 @@ int ARNONAT_GenerateBlockServicesRules(const char *path)
     const int mode = block_type();
     // Flushed whatever the mode, so the chain holds exactly the current rules.
     file.put("iptables -F BLOCK_SERVICE_CHAIN\n");
+    if (mode != kModeScheduled && mode != kModeAlways)
+        return file.finish(0);
+    arnonat::HeapObject<EntryLines> lines;
+    if (!lines) {
+        std::printf("block services: no memory for the rule lines, no rules written\n");
+        file.close();
+        errno = ENOMEM;
+        return -1;
+    }
     if (mode == kModeScheduled) {
         build_block_service_cache();
         char first[ARNONAT_SCHEDULE_FRAGMENT_SIZE];
         char second[ARNONAT_SCHEDULE_FRAGMENT_SIZE];
         ARNONAT_GenerateScheduleRule(first, second);
         if (first[0])
-            write_entries(file, first);
+            write_entries(file, *lines, first);
         if (second[0])
-            write_entries(file, second);
-    } else if (mode == kModeAlways) {
-        write_entries(file, nullptr);
+            write_entries(file, *lines, second);
+    } else {
+        write_entries(file, *lines, nullptr);
     }
     return file.finish(0);
 }

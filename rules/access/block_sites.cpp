@@ -3,11 +3,13 @@
 // BLOCKSITE_IN_CHAIN chains, optionally letting one trusted LAN host and the
 // DNS servers through.  The firewall script creates both chains; the rules
 // here only flush and fill them.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
 #include "arnonat_access.h"
+#include "platform/heap_buffer.h"
 #include "platform/line_buffer.h"
 #include "platform/rule_file.h"
 #include "platform/runtime_rules.h"
@@ -51,11 +53,18 @@ int block_sites_mode()
     return arnonat::atoi_clamped(mode);
 }
 
-// The keywords of bs_keywords, one a line; empty lines are skipped.
+// The keywords of bs_keywords, one a line; empty lines are skipped.  The
+// list is 32 KiB, so it lives on the heap.
 struct Keywords {
     Slot slot[kMaxKeywords];
     int count = 0;
 };
+using KeywordList = arnonat::HeapObject<Keywords>;
+
+void report_no_memory()
+{
+    std::printf("block sites: no memory for the keyword list, no rules written\n");
+}
 
 // Splits the keyword list as strtok_r on newlines would, over the whole
 // setting: 255 keywords of 127 characters are more than the exported
@@ -349,14 +358,20 @@ extern "C" int ARNONAT_GenerateVelmoraBsiteRules(const char *path)
     file.put("iptables -F BLOCKSITE_IN_CHAIN\n");
 
     if (mode == kModeScheduled || mode == kModeAlways) {
-        Keywords list;
-        read_keywords(list);
+        KeywordList list;
+        if (!list) {
+            report_no_memory();
+            file.close();
+            errno = ENOMEM;
+            return -1;
+        }
+        read_keywords(*list);
         // Scheduled keywords are matched as the user entered them; the
         // always-on ones by their site name.
         if (mode == kModeAlways)
-            for (int k = 0; k < list.count; ++k)
-                reduce_site_name(list.slot[k]);
-        write_mode(file, kWho, mode, list.slot, list.count);
+            for (int k = 0; k < list->count; ++k)
+                reduce_site_name(list->slot[k]);
+        write_mode(file, kWho, mode, list->slot, list->count);
     }
     return file.finish(0);
 }
@@ -382,15 +397,20 @@ extern "C" int ARNONAT_ExecuteOneBlockSiteRule(const char *keyword)
 extern "C" int ARNONAT_GenerateBlockSiteRuleInRunTime(void)
 {
     int mode = block_sites_mode();
+    // Had before the chains are flushed: without it they stay as they are.
+    KeywordList list;
+    if (!list) {
+        report_no_memory();
+        return 0;
+    }
     arnonat::run_command("iptables -F BLOCKSITE");
     arnonat::run_command("iptables -F BLOCKSITE_IN_CHAIN");
     if (mode == kModeOff)
         return 0;
-    Keywords list;
-    read_keywords(list);
-    for (int k = 0; k < list.count; ++k) {
-        reduce_site_name(list.slot[k]);
-        ARNONAT_ExecuteOneBlockSiteRule(list.slot[k]);
+    read_keywords(*list);
+    for (int k = 0; k < list->count; ++k) {
+        reduce_site_name(list->slot[k]);
+        ARNONAT_ExecuteOneBlockSiteRule(list->slot[k]);
     }
     return 0;
 }
