@@ -25,317 +25,177 @@ struct CommandRow {
     ResultClass result;
 };
 
+// The commands, one row each: COMMAND(function, number, direction, device,
+// form, result class), FUNCTION being the exported function without
+// "agApi_".
+// The enum Command and the table kCommands are both made from this list.
+#define ARNONAT_COMMANDS(COMMAND)                                         \
+    COMMAND(natEnable, 0x00, Read, Nat, Zero, S)                          \
+    COMMAND(natDisable, 0x01, Read, Nat, Zero, S)                         \
+    COMMAND(natGetStatus, 0x02, Read, Nat, Record, S)                     \
+    COMMAND(natDumpAlgTbl, 0x05, Read, Nat, Message, S)                   \
+    COMMAND(natVerShow, 0x06, Read, Nat, Record, S)                       \
+    COMMAND(natHook, 0x25, Read, Nat, Message, S)                         \
+    COMMAND(natLanHook, 0x26, Read, Nat, Message, S)                      \
+    COMMAND(natUnhook, 0x27, Read, Nat, Message, S)                       \
+    COMMAND(natPptpWanHook, 0x48, Read, Nat, Message, S)                  \
+    COMMAND(natWanIfCnt, 0x6D, Read, Nat, Value, S)                       \
+    COMMAND(natSipAlgCfg, 0x97, Read, Nat, Value, S)                      \
+    COMMAND(setAlg, 0x9A, Read, Nat, Message, S)                          \
+    COMMAND(natLanUnhook, 0xAD, Read, Nat, Message, S)                    \
+    COMMAND(natDumpRuleTbl, 0x04, Read, Nat, Message, S)                  \
+    COMMAND(natRuleAdd, 0x07, Read, Nat, Vector, S)                       \
+    COMMAND(natRuleDel, 0x08, Read, Nat, Value, S)                        \
+    COMMAND(natRuleClear, 0x09, Read, Nat, Zero, S)                       \
+    COMMAND(natRuleGet, 0x0A, Read, Nat, Message, S)                      \
+    COMMAND(zoltGetNatRuleByID, 0x0A, Read, Nat, Message, X)              \
+    COMMAND(natRuleAdd2, 0x28, Read, Nat, Vector, X)                      \
+    COMMAND(natRuleMod, 0x2A, Read, Nat, Message, Q)                      \
+    COMMAND(natRulePortCheck, 0x5F, Read, Nat, Vector, X)                 \
+    COMMAND(natRuleAddForUpnp, 0x92, Read, Nat, Vector, X)                \
+    COMMAND(natDumpConnTbl, 0x03, Read, Nat, Message, S)                  \
+    COMMAND(fwConnTblShow, 0x21, Read, Nat, Message, S)                   \
+    COMMAND(natAddConnTblEntry, 0x47, Write, Nat, Record, X)              \
+    COMMAND(natShowConn, 0x4E, Read, Nat, Zero, S)                        \
+    COMMAND(natShowConn_Tcp, 0x4F, Read, Nat, Zero, S)                    \
+    COMMAND(natShowConn_Udp, 0x50, Read, Nat, Zero, S)                    \
+    COMMAND(natShowConn_Icmp, 0x51, Read, Nat, Zero, S)                   \
+    COMMAND(natShowConn_Other, 0x52, Read, Nat, Zero, S)                  \
+    COMMAND(natShowConn_TcpIn, 0x53, Read, Nat, Zero, S)                  \
+    COMMAND(natShowConn_TcpOut, 0x54, Read, Nat, Zero, S)                 \
+    COMMAND(natShowConn_TcpSelf, 0x55, Read, Nat, Zero, S)                \
+    COMMAND(natShowConn_UdpIn, 0x56, Read, Nat, Zero, S)                  \
+    COMMAND(natShowConn_UdpOut, 0x57, Read, Nat, Zero, S)                 \
+    COMMAND(natShowConn_UdpSelf, 0x58, Read, Nat, Zero, S)                \
+    COMMAND(natShowConn_IcmpIn, 0x59, Read, Nat, Zero, S)                 \
+    COMMAND(natShowConn_IcmpOut, 0x5A, Read, Nat, Zero, S)                \
+    COMMAND(natShowConn_IcmpSelf, 0x5B, Read, Nat, Zero, S)               \
+    COMMAND(natShowConn_OtherIn, 0x5C, Read, Nat, Zero, S)                \
+    COMMAND(natShowConn_OtherOut, 0x5D, Read, Nat, Zero, S)               \
+    COMMAND(natShowConn_OtherSelf, 0x5E, Read, Nat, Zero, S)              \
+    COMMAND(natShowConn_Port, 0x60, Read, Nat, Record, S)                 \
+    COMMAND(fwServiceList, 0x0B, Read, Nat, Message, X)                   \
+    COMMAND(fwGetServiceByName, 0x0B, Read, Nat, Message, X)              \
+    COMMAND(fwGetServiceName, 0x0B, Read, Nat, Message, X)                \
+    COMMAND(fwGetAllServices, 0x0B, Read, Nat, Message, X)                \
+    COMMAND(fwServiceAdd, 0x0C, Read, Nat, Message, X)                    \
+    COMMAND(fwServiceDel, 0x0D, Read, Nat, Value, S)                      \
+    COMMAND(fwServiceMod, 0x0E, Read, Nat, Message, S)                    \
+    COMMAND(fwServiceDelByName, 0x29, Read, Nat, Value, Q)                \
+    COMMAND(fwServiceGetCnt, 0x41, Read, Nat, Zero, D)                    \
+    COMMAND(fwServiceGet, 0x42, Read, Nat, Message, D)                    \
+    COMMAND(fwGetServiceByName_Session2, 0x7F, Read, Nat, Message, X)     \
+    COMMAND(fwGetAllServices_Session2, 0x7F, Read, Nat, Message, X)       \
+    COMMAND(fwServiceAdd_Session2, 0x80, Read, Nat, Message, X)           \
+    COMMAND(fwServiceDel_Session2, 0x81, Read, Nat, Value, S)             \
+    COMMAND(fwServiceDelByName_Session2, 0x82, Read, Nat, Value, Q)       \
+    COMMAND(fwServiceMod_Session2, 0x83, Read, Nat, Message, S)           \
+    COMMAND(fwServiceGet_Session2, 0x84, Read, Nat, Message, D)           \
+    COMMAND(fwServiceGetCnt_Session2, 0x85, Read, Nat, Zero, D)           \
+    COMMAND(fwFilterList, 0x0F, Read, Nat, Message, X)                    \
+    COMMAND(fwGetFilterTable, 0x0F, Read, Nat, Message, X)                \
+    COMMAND(fwFilterAdd, 0x10, Read, Nat, Message, X)                     \
+    COMMAND(fwFilterDel, 0x11, Read, Nat, Value, S)                       \
+    COMMAND(fwFilterMod, 0x12, Read, Nat, Message, S)                     \
+    COMMAND(fwFilterMove, 0x13, Read, Nat, Message, S)                    \
+    COMMAND(fwFilterSche, 0x14, Read, Nat, Message, S)                    \
+    COMMAND(fwBlkServList, 0x15, Read, Nat, Message, X)                   \
+    COMMAND(fwBlkServAdd, 0x16, Read, Nat, Message, S)                    \
+    COMMAND(fwBlkServDel, 0x17, Read, Nat, Value, S)                      \
+    COMMAND(fwBlkServMod, 0x18, Read, Nat, Message, S)                    \
+    COMMAND(fwBlkServMode, 0x19, Read, Nat, Message, S)                   \
+    COMMAND(fwFilterInsert, 0x2B, Read, Nat, Message, D)                  \
+    COMMAND(fwBlkServGetCnt, 0x3E, Read, Nat, Zero, D)                    \
+    COMMAND(fwBlkServGet, 0x3F, Read, Nat, Message, D)                    \
+    COMMAND(fwBlkServModAction, 0x40, Read, Nat, Value, D)                \
+    COMMAND(fwFilterGet, 0x43, Read, Nat, Message, D)                     \
+    COMMAND(getFltrRuleCnt, 0x6C, Read, Nat, Value, Q)                    \
+    COMMAND(fwGetFilterTable_Session2, 0x77, Read, Nat, Message, X)       \
+    COMMAND(fwFilterGet_Session2, 0x78, Read, Nat, Message, D)            \
+    COMMAND(fwFilterAdd_Session2, 0x79, Read, Nat, Message, X)            \
+    COMMAND(fwFilterDel_Session2, 0x7A, Read, Nat, Value, S)              \
+    COMMAND(fwFilterMod_Session2, 0x7B, Read, Nat, Message, S)            \
+    COMMAND(fwFilterInsert_Session2, 0x7E, Read, Nat, Message, D)         \
+    COMMAND(fwBlkServAdd_Session2, 0x87, Read, Nat, Message, S)           \
+    COMMAND(fwBlkServGetCnt_Session2, 0x8B, Read, Nat, Zero, D)           \
+    COMMAND(fwBlkServGet_Session2, 0x8C, Read, Nat, Message, D)           \
+    COMMAND(fwBlkServModAction_Session2, 0x8D, Read, Nat, Value, D)       \
+    COMMAND(fwGetTriggerConf, 0x2E, Read, Nat, Message, D)                \
+    COMMAND(fwDelTriggerConf, 0x2F, Read, Nat, Message, D)                \
+    COMMAND(fwTriggerConfStatusSet, 0x30, Read, Nat, Message, D)          \
+    COMMAND(fwGetFirstTriggerConf, 0x31, Read, Nat, Message, D)           \
+    COMMAND(fwGetNextTriggerConf, 0x32, Read, Nat, Message, D)            \
+    COMMAND(fwDelTriggerConf2, 0x33, Read, Nat, Message, D)               \
+    COMMAND(fwEchoRespSet, 0x1A, Read, Nat, Value, S)                     \
+    COMMAND(fwEchoRespGet, 0x1B, Read, Nat, Value, S)                     \
+    COMMAND(fwSpiStatusSet, 0x1C, Read, Nat, Value, S)                    \
+    COMMAND(fwSpiStatusGet, 0x1D, Read, Nat, Value, S)                    \
+    COMMAND(fwDMZStatusGet, 0x1E, Read, Nat, Message, S)                  \
+    COMMAND(fwDMZRuleSet, 0x1F, Read, Nat, Message, S)                    \
+    COMMAND(fwRuleSave, 0x20, Read, Nat, Zero, S)                         \
+    COMMAND(fwStatusSet, 0x22, Read, Nat, Value, S)                       \
+    COMMAND(fwStatusGet, 0x23, Read, Nat, Value, S)                       \
+    COMMAND(natSetInboundFilter, 0x49, Read, Nat, Value, S)               \
+    COMMAND(natSetWanLanConflictFlag, 0x4A, Read, Nat, Value, Q)          \
+    COMMAND(natSetTrafficMeterFlag, 0x4B, Read, Nat, Value, Q)            \
+    COMMAND(natSetTMHttpHijackFlag, 0x4B, Read, Nat, Value, Q)            \
+    COMMAND(fwDosEnableGet, 0x64, Read, Nat, Value, S)                    \
+    COMMAND(fwDosEnableSet, 0x65, Write, Nat, Value, S)                   \
+    COMMAND(natAddDnsQryIp, 0x6E, Read, Nat, Message, X)                  \
+    COMMAND(fwPolicyAdd, 0x6F, Read, Nat, Message, S)                     \
+    COMMAND(fwSipStatusSet, 0x98, Read, Nat, Value, S)                    \
+    COMMAND(fwSipStatusGet, 0x99, Read, Nat, Value, S)                    \
+    COMMAND(fwUBDStatusSet, 0x9C, Read, Nat, Value, S)                    \
+    COMMAND(natSetTMLimitCfg, 0xAB, Read, Nat, Message, S)                \
+    COMMAND(natSetTMDnsRedirectFlag, 0xAF, Read, Nat, Value, Q)           \
+    COMMAND(fwPolicyClear, 0xB3, Read, Nat, Zero, S)                      \
+    COMMAND(fwURLFilterEnable, 0x34, Read, Nat, Value, D)                 \
+    COMMAND(fwURLFilterEnableTmSch, 0x35, Read, Nat, Value, D)            \
+    COMMAND(fwURLFilterSetTrustedIp, 0x36, Read, Nat, Value, D)           \
+    COMMAND(fwURLFilterAddKeyword, 0x37, Read, Nat, Message, D)           \
+    COMMAND(fwURLFilterDelKeyword, 0x38, Read, Nat, Message, D)           \
+    COMMAND(fwURLFilterDelAllKeywords, 0x39, Read, Nat, Zero, D)          \
+    COMMAND(tmschAddConf, 0x3A, Read, Nat, Message, D)                    \
+    COMMAND(tmschDelConf, 0x3B, Read, Nat, Message, D)                    \
+    COMMAND(tmschGetStatusByName, 0x3C, Read, Nat, Message, D)            \
+    COMMAND(fwURLFilterEnable_Session2, 0x72, Read, Nat, Value, D)        \
+    COMMAND(fwURLFilterAddKeyword_Session2, 0x74, Read, Nat, Message, D)  \
+    COMMAND(fwURLFilterDelKeyword_Session2, 0x75, Read, Nat, Message, D)  \
+    COMMAND(fwURLFilterDelAllKeywords_Session2, 0x76, Read, Nat, Zero, D) \
+    COMMAND(fwURLFilterEnableTmSch_Session2, 0x8E, Read, Nat, Value, D)   \
+    COMMAND(tmschAddConf_Session2, 0x8F, Read, Nat, Message, D)           \
+    COMMAND(tmschDelConf_Session2, 0x90, Read, Nat, Message, D)           \
+    COMMAND(tmschGetStatusByName_Session2, 0x91, Read, Nat, Message, D)   \
+    COMMAND(enableQoS, 0x4C, Read, Nat, Value, Q)                         \
+    COMMAND(AddQoSRule, 0x4D, Read, Nat, Message, Q)                      \
+    COMMAND(cleanQoSRule, 0x96, Write, Nat, Zero, Q)                      \
+    COMMAND(SetDayLightSaving, 0x61, Read, Nat, Value, Q)                 \
+    COMMAND(natSetRegion, 0x9F, Read, Nat, Message, X)                    \
+    COMMAND(natSetTarnivalName, 0xAA, Write, Nat, Message, X)             \
+    COMMAND(clear_nat_for_httpd, 0xAC, Read, Nat, Zero, D)                \
+    COMMAND(fwSuccessPageHijack, 0xB0, Read, Nat, Value, D)               \
+    COMMAND(feature_get, 0xB1, Read, Nat, Value, X)                       \
+    COMMAND(feature_set, 0xB2, Read, Nat, Value, X)                       \
+    COMMAND(cleanup_ctf_entry, 0xB4, Read, Nat, Value, X)                 \
+    COMMAND(ipv6_set_firewall, 0x07, Read, Ipv6, Message, X)              \
+    COMMAND(ipv6_set_listen_port, 0x08, Read, Ipv6, Message, X)           \
+    COMMAND(fwListenPortList, 0x24, Read, Nat, Message, S)                \
+    COMMAND(fwListenPortList2, 0x24, Read, Nat, Value, S)                 \
+    COMMAND(setDeviceListenPort_2, 0x3D, Read, Nat, Message, X)           \
+    COMMAND(setDeviceListenPortRange, 0x6A, Write, Nat, Message, X)
+
 enum class Command : uint16_t {
-    natEnable,
-    natDisable,
-    natGetStatus,
-    natDumpAlgTbl,
-    natVerShow,
-    natHook,
-    natLanHook,
-    natUnhook,
-    natPptpWanHook,
-    natWanIfCnt,
-    natSipAlgCfg,
-    setAlg,
-    natLanUnhook,
-    natDumpRuleTbl,
-    natRuleAdd,
-    natRuleDel,
-    natRuleClear,
-    natRuleGet,
-    zoltGetNatRuleByID,
-    natRuleAdd2,
-    natRuleMod,
-    natRulePortCheck,
-    natRuleAddForUpnp,
-    natDumpConnTbl,
-    fwConnTblShow,
-    natAddConnTblEntry,
-    natShowConn,
-    natShowConn_Tcp,
-    natShowConn_Udp,
-    natShowConn_Icmp,
-    natShowConn_Other,
-    natShowConn_TcpIn,
-    natShowConn_TcpOut,
-    natShowConn_TcpSelf,
-    natShowConn_UdpIn,
-    natShowConn_UdpOut,
-    natShowConn_UdpSelf,
-    natShowConn_IcmpIn,
-    natShowConn_IcmpOut,
-    natShowConn_IcmpSelf,
-    natShowConn_OtherIn,
-    natShowConn_OtherOut,
-    natShowConn_OtherSelf,
-    natShowConn_Port,
-    fwServiceList,
-    fwGetServiceByName,
-    fwGetServiceName,
-    fwGetAllServices,
-    fwServiceAdd,
-    fwServiceDel,
-    fwServiceMod,
-    fwServiceDelByName,
-    fwServiceGetCnt,
-    fwServiceGet,
-    fwGetServiceByName_Session2,
-    fwGetAllServices_Session2,
-    fwServiceAdd_Session2,
-    fwServiceDel_Session2,
-    fwServiceDelByName_Session2,
-    fwServiceMod_Session2,
-    fwServiceGet_Session2,
-    fwServiceGetCnt_Session2,
-    fwFilterList,
-    fwGetFilterTable,
-    fwFilterAdd,
-    fwFilterDel,
-    fwFilterMod,
-    fwFilterMove,
-    fwFilterSche,
-    fwBlkServList,
-    fwBlkServAdd,
-    fwBlkServDel,
-    fwBlkServMod,
-    fwBlkServMode,
-    fwFilterInsert,
-    fwBlkServGetCnt,
-    fwBlkServGet,
-    fwBlkServModAction,
-    fwFilterGet,
-    getFltrRuleCnt,
-    fwGetFilterTable_Session2,
-    fwFilterGet_Session2,
-    fwFilterAdd_Session2,
-    fwFilterDel_Session2,
-    fwFilterMod_Session2,
-    fwFilterInsert_Session2,
-    fwBlkServAdd_Session2,
-    fwBlkServGetCnt_Session2,
-    fwBlkServGet_Session2,
-    fwBlkServModAction_Session2,
-    fwGetTriggerConf,
-    fwDelTriggerConf,
-    fwTriggerConfStatusSet,
-    fwGetFirstTriggerConf,
-    fwGetNextTriggerConf,
-    fwDelTriggerConf2,
-    fwEchoRespSet,
-    fwEchoRespGet,
-    fwSpiStatusSet,
-    fwSpiStatusGet,
-    fwDMZStatusGet,
-    fwDMZRuleSet,
-    fwRuleSave,
-    fwStatusSet,
-    fwStatusGet,
-    natSetInboundFilter,
-    natSetWanLanConflictFlag,
-    natSetTrafficMeterFlag,
-    natSetTMHttpHijackFlag,
-    fwDosEnableGet,
-    fwDosEnableSet,
-    natAddDnsQryIp,
-    fwPolicyAdd,
-    fwSipStatusSet,
-    fwSipStatusGet,
-    fwUBDStatusSet,
-    natSetTMLimitCfg,
-    natSetTMDnsRedirectFlag,
-    fwPolicyClear,
-    fwURLFilterEnable,
-    fwURLFilterEnableTmSch,
-    fwURLFilterSetTrustedIp,
-    fwURLFilterAddKeyword,
-    fwURLFilterDelKeyword,
-    fwURLFilterDelAllKeywords,
-    tmschAddConf,
-    tmschDelConf,
-    tmschGetStatusByName,
-    fwURLFilterEnable_Session2,
-    fwURLFilterAddKeyword_Session2,
-    fwURLFilterDelKeyword_Session2,
-    fwURLFilterDelAllKeywords_Session2,
-    fwURLFilterEnableTmSch_Session2,
-    tmschAddConf_Session2,
-    tmschDelConf_Session2,
-    tmschGetStatusByName_Session2,
-    enableQoS,
-    AddQoSRule,
-    cleanQoSRule,
-    SetDayLightSaving,
-    natSetRegion,
-    natSetTarnivalName,
-    clear_nat_for_httpd,
-    fwSuccessPageHijack,
-    feature_get,
-    feature_set,
-    cleanup_ctf_entry,
-    ipv6_set_firewall,
-    ipv6_set_listen_port,
-    fwListenPortList,
-    fwListenPortList2,
-    setDeviceListenPort_2,
-    setDeviceListenPortRange,
+#define ARNONAT_COMMAND_NAME(function, number, direction, device, form, result) function,
+    ARNONAT_COMMANDS(ARNONAT_COMMAND_NAME)
+#undef ARNONAT_COMMAND_NAME
     Count
 };
 
 inline constexpr CommandRow kCommands[] = {
-    {"agApi_natEnable", 0x00, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natDisable", 0x01, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natGetStatus", 0x02, Direction::Read, Device::Nat, Form::Record, ResultClass::S},
-    {"agApi_natDumpAlgTbl", 0x05, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_natVerShow", 0x06, Direction::Read, Device::Nat, Form::Record, ResultClass::S},
-    {"agApi_natHook", 0x25, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_natLanHook", 0x26, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_natUnhook", 0x27, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_natPptpWanHook", 0x48, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_natWanIfCnt", 0x6D, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_natSipAlgCfg", 0x97, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_setAlg", 0x9A, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_natLanUnhook", 0xAD, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_natDumpRuleTbl", 0x04, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_natRuleAdd", 0x07, Direction::Read, Device::Nat, Form::Vector, ResultClass::S},
-    {"agApi_natRuleDel", 0x08, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_natRuleClear", 0x09, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natRuleGet", 0x0A, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_zoltGetNatRuleByID", 0x0A, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_natRuleAdd2", 0x28, Direction::Read, Device::Nat, Form::Vector, ResultClass::X},
-    {"agApi_natRuleMod", 0x2A, Direction::Read, Device::Nat, Form::Message, ResultClass::Q},
-    {"agApi_natRulePortCheck", 0x5F, Direction::Read, Device::Nat, Form::Vector, ResultClass::X},
-    {"agApi_natRuleAddForUpnp", 0x92, Direction::Read, Device::Nat, Form::Vector, ResultClass::X},
-    {"agApi_natDumpConnTbl", 0x03, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwConnTblShow", 0x21, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_natAddConnTblEntry", 0x47, Direction::Write, Device::Nat, Form::Record, ResultClass::X},
-    {"agApi_natShowConn", 0x4E, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_Tcp", 0x4F, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_Udp", 0x50, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_Icmp", 0x51, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_Other", 0x52, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_TcpIn", 0x53, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_TcpOut", 0x54, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_TcpSelf", 0x55, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_UdpIn", 0x56, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_UdpOut", 0x57, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_UdpSelf", 0x58, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_IcmpIn", 0x59, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_IcmpOut", 0x5A, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_IcmpSelf", 0x5B, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_OtherIn", 0x5C, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_OtherOut", 0x5D, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_OtherSelf", 0x5E, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_natShowConn_Port", 0x60, Direction::Read, Device::Nat, Form::Record, ResultClass::S},
-    {"agApi_fwServiceList", 0x0B, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwGetServiceByName", 0x0B, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwGetServiceName", 0x0B, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwGetAllServices", 0x0B, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwServiceAdd", 0x0C, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwServiceDel", 0x0D, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwServiceMod", 0x0E, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwServiceDelByName", 0x29, Direction::Read, Device::Nat, Form::Value, ResultClass::Q},
-    {"agApi_fwServiceGetCnt", 0x41, Direction::Read, Device::Nat, Form::Zero, ResultClass::D},
-    {"agApi_fwServiceGet", 0x42, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwGetServiceByName_Session2", 0x7F, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwGetAllServices_Session2", 0x7F, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwServiceAdd_Session2", 0x80, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwServiceDel_Session2", 0x81, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwServiceDelByName_Session2", 0x82, Direction::Read, Device::Nat, Form::Value, ResultClass::Q},
-    {"agApi_fwServiceMod_Session2", 0x83, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwServiceGet_Session2", 0x84, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwServiceGetCnt_Session2", 0x85, Direction::Read, Device::Nat, Form::Zero, ResultClass::D},
-    {"agApi_fwFilterList", 0x0F, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwGetFilterTable", 0x0F, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwFilterAdd", 0x10, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwFilterDel", 0x11, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwFilterMod", 0x12, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwFilterMove", 0x13, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwFilterSche", 0x14, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwBlkServList", 0x15, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwBlkServAdd", 0x16, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwBlkServDel", 0x17, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwBlkServMod", 0x18, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwBlkServMode", 0x19, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwFilterInsert", 0x2B, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwBlkServGetCnt", 0x3E, Direction::Read, Device::Nat, Form::Zero, ResultClass::D},
-    {"agApi_fwBlkServGet", 0x3F, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwBlkServModAction", 0x40, Direction::Read, Device::Nat, Form::Value, ResultClass::D},
-    {"agApi_fwFilterGet", 0x43, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_getFltrRuleCnt", 0x6C, Direction::Read, Device::Nat, Form::Value, ResultClass::Q},
-    {"agApi_fwGetFilterTable_Session2", 0x77, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwFilterGet_Session2", 0x78, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwFilterAdd_Session2", 0x79, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwFilterDel_Session2", 0x7A, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwFilterMod_Session2", 0x7B, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwFilterInsert_Session2", 0x7E, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwBlkServAdd_Session2", 0x87, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwBlkServGetCnt_Session2", 0x8B, Direction::Read, Device::Nat, Form::Zero, ResultClass::D},
-    {"agApi_fwBlkServGet_Session2", 0x8C, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwBlkServModAction_Session2", 0x8D, Direction::Read, Device::Nat, Form::Value, ResultClass::D},
-    {"agApi_fwGetTriggerConf", 0x2E, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwDelTriggerConf", 0x2F, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwTriggerConfStatusSet", 0x30, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwGetFirstTriggerConf", 0x31, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwGetNextTriggerConf", 0x32, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwDelTriggerConf2", 0x33, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwEchoRespSet", 0x1A, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwEchoRespGet", 0x1B, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwSpiStatusSet", 0x1C, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwSpiStatusGet", 0x1D, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwDMZStatusGet", 0x1E, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwDMZRuleSet", 0x1F, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwRuleSave", 0x20, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_fwStatusSet", 0x22, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwStatusGet", 0x23, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_natSetInboundFilter", 0x49, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_natSetWanLanConflictFlag", 0x4A, Direction::Read, Device::Nat, Form::Value, ResultClass::Q},
-    {"agApi_natSetTrafficMeterFlag", 0x4B, Direction::Read, Device::Nat, Form::Value, ResultClass::Q},
-    {"agApi_natSetTMHttpHijackFlag", 0x4B, Direction::Read, Device::Nat, Form::Value, ResultClass::Q},
-    {"agApi_fwDosEnableGet", 0x64, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwDosEnableSet", 0x65, Direction::Write, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_natAddDnsQryIp", 0x6E, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_fwPolicyAdd", 0x6F, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwSipStatusSet", 0x98, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwSipStatusGet", 0x99, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_fwUBDStatusSet", 0x9C, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_natSetTMLimitCfg", 0xAB, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_natSetTMDnsRedirectFlag", 0xAF, Direction::Read, Device::Nat, Form::Value, ResultClass::Q},
-    {"agApi_fwPolicyClear", 0xB3, Direction::Read, Device::Nat, Form::Zero, ResultClass::S},
-    {"agApi_fwURLFilterEnable", 0x34, Direction::Read, Device::Nat, Form::Value, ResultClass::D},
-    {"agApi_fwURLFilterEnableTmSch", 0x35, Direction::Read, Device::Nat, Form::Value, ResultClass::D},
-    {"agApi_fwURLFilterSetTrustedIp", 0x36, Direction::Read, Device::Nat, Form::Value, ResultClass::D},
-    {"agApi_fwURLFilterAddKeyword", 0x37, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwURLFilterDelKeyword", 0x38, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwURLFilterDelAllKeywords", 0x39, Direction::Read, Device::Nat, Form::Zero, ResultClass::D},
-    {"agApi_tmschAddConf", 0x3A, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_tmschDelConf", 0x3B, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_tmschGetStatusByName", 0x3C, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwURLFilterEnable_Session2", 0x72, Direction::Read, Device::Nat, Form::Value, ResultClass::D},
-    {"agApi_fwURLFilterAddKeyword_Session2", 0x74, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwURLFilterDelKeyword_Session2", 0x75, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_fwURLFilterDelAllKeywords_Session2", 0x76, Direction::Read, Device::Nat, Form::Zero, ResultClass::D},
-    {"agApi_fwURLFilterEnableTmSch_Session2", 0x8E, Direction::Read, Device::Nat, Form::Value, ResultClass::D},
-    {"agApi_tmschAddConf_Session2", 0x8F, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_tmschDelConf_Session2", 0x90, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_tmschGetStatusByName_Session2", 0x91, Direction::Read, Device::Nat, Form::Message, ResultClass::D},
-    {"agApi_enableQoS", 0x4C, Direction::Read, Device::Nat, Form::Value, ResultClass::Q},
-    {"agApi_AddQoSRule", 0x4D, Direction::Read, Device::Nat, Form::Message, ResultClass::Q},
-    {"agApi_cleanQoSRule", 0x96, Direction::Write, Device::Nat, Form::Zero, ResultClass::Q},
-    {"agApi_SetDayLightSaving", 0x61, Direction::Read, Device::Nat, Form::Value, ResultClass::Q},
-    {"agApi_natSetRegion", 0x9F, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_natSetTarnivalName", 0xAA, Direction::Write, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_clear_nat_for_httpd", 0xAC, Direction::Read, Device::Nat, Form::Zero, ResultClass::D},
-    {"agApi_fwSuccessPageHijack", 0xB0, Direction::Read, Device::Nat, Form::Value, ResultClass::D},
-    {"agApi_feature_get", 0xB1, Direction::Read, Device::Nat, Form::Value, ResultClass::X},
-    {"agApi_feature_set", 0xB2, Direction::Read, Device::Nat, Form::Value, ResultClass::X},
-    {"agApi_cleanup_ctf_entry", 0xB4, Direction::Read, Device::Nat, Form::Value, ResultClass::X},
-    {"agApi_ipv6_set_firewall", 0x07, Direction::Read, Device::Ipv6, Form::Message, ResultClass::X},
-    {"agApi_ipv6_set_listen_port", 0x08, Direction::Read, Device::Ipv6, Form::Message, ResultClass::X},
-    {"agApi_fwListenPortList", 0x24, Direction::Read, Device::Nat, Form::Message, ResultClass::S},
-    {"agApi_fwListenPortList2", 0x24, Direction::Read, Device::Nat, Form::Value, ResultClass::S},
-    {"agApi_setDeviceListenPort_2", 0x3D, Direction::Read, Device::Nat, Form::Message, ResultClass::X},
-    {"agApi_setDeviceListenPortRange", 0x6A, Direction::Write, Device::Nat, Form::Message, ResultClass::X},
+#define ARNONAT_COMMAND_ROW(function, number, direction, device, form, result)                                \
+    {"agApi_" #function, number, Direction::direction, Device::device, Form::form, ResultClass::result},
+    ARNONAT_COMMANDS(ARNONAT_COMMAND_ROW)
+#undef ARNONAT_COMMAND_ROW
 };
 
 static_assert(sizeof kCommands / sizeof kCommands[0] == static_cast<size_t>(Command::Count),
