@@ -122,7 +122,7 @@ extern "C" int ARNONAT_RunArno(int mode, const char *suffix)
     command.append("%s %s %s", ARNONAT_FIREWALL_SCRIPT, action, suffix ? suffix : "");
     if (!command.ready(__func__))
         return 0;
-    std::printf("%s %d cmd: %s\n", "ARNONAT_RunArno", 588, command.c_str());
+    std::printf("ARNONAT_RunArno 588 cmd: %s\n", command.c_str());
     arnonat::run_command(command.c_str());
     return 0;
 }

@@ -90,15 +90,15 @@ void recover_from(FILE *stream)
     // A line of the socket list is 8 KiB: on the heap.
     arnonat::HeapBuffer buffer;
     if (!buffer.allocate(kSocketLineSize)) {
-        std::printf("[%s]:malloc failed:%d\n", "zoltNat_DoConnRecovery", 0);
+        std::printf("[zoltNat_DoConnRecovery]:malloc failed:0\n");
         return;
     }
     char *line = static_cast<char *>(buffer.get());
     bool whole = true;
     while (read_socket_line(stream, line, kSocketLineSize, whole)) {
         if (!whole) {
-            std::printf("[%s]:socket line longer than %zu bytes passed over\n",
-                        "zoltNat_DoConnRecovery", kSocketLineSize - 1);
+            std::printf("[zoltNat_DoConnRecovery]:socket line longer than %zu bytes passed over\n",
+                        kSocketLineSize - 1);
             continue;
         }
         ConnTblEntry entry;
@@ -111,7 +111,7 @@ int recover_connections(const char *path)
 {
     FILE *stream = std::fopen(path, "r");
     if (!stream) {
-        std::printf("%s%d : file %s open error \n", "zoltNat_DoConnRecovery", 5915, path);
+        std::printf("zoltNat_DoConnRecovery5915 : file %s open error \n", path);
         return 0;
     }
     recover_from(stream);
@@ -166,8 +166,8 @@ int agApi_natAddConnTblEntry(ConnTblEntry entry)
         report_refusal(c, result);
         return -1;
     }
-    std::printf("%sadd Conn : [%X:%X -->%X:%X]\n", "agApi_natAddConnTblEntry", entry.ulSrcIp,
-                entry.usSrcPort, entry.ulDstIp, entry.usDstPort);
+    std::printf("agApi_natAddConnTblEntryadd Conn : [%X:%X -->%X:%X]\n", entry.ulSrcIp, entry.usSrcPort,
+                entry.ulDstIp, entry.usDstPort);
     return result;
 }
 

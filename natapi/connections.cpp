@@ -195,7 +195,7 @@ void zoltNat_ShowConnTable(const ConnTblEntry *entries, int count, int self, int
                            int nat2)
 {
     if (count > 0 && !entries) {
-        std::printf("[%s]:no entries given for %d connections\n", "zoltNat_ShowConnTable", count);
+        std::printf("[zoltNat_ShowConnTable]:no entries given for %d connections\n", count);
         count = 0;
     }
     int printed = 0;

@@ -71,7 +71,7 @@ bool send_listen_port(int32_t port_index, int32_t port_number, int32_t enable, i
     set_value_field(message, 2, enable);
     result = channel.send(message);
     if (result < 0) {
-        std::printf("\n%s (%d) ret_val:%d\n", "agApi_setDeviceListenPort_2", 5434, result);
+        std::printf("\nagApi_setDeviceListenPort_2 (5434) ret_val:%d\n", result);
         // Refused: the firewall stays as it is, and the caller learns it.
         return false;
     }
@@ -124,8 +124,7 @@ int agApi_setDeviceListenPortRange(int32_t value1, int32_t value2, int32_t value
     int result = channel.send(message);
     channel.close();
     if (message.count < 0) {
-        std::printf("%s%d : errorno = %d\n", "agApi_setDeviceListenPortRange", 5496,
-                    static_cast<int>(message.count));
+        std::printf("agApi_setDeviceListenPortRange5496 : errorno = %d\n", static_cast<int>(message.count));
         return message.count;
     }
     return result;

@@ -63,8 +63,7 @@ int unhook(Command c, const char *ifname)
 void report_step(int result, int line)
 {
     if (result != 1)
-        std::printf("%s at : %s :%d \n", result < 0 ? "KERNEL_ERROR" : "USER_ERROR",
-                    "agApi_natInit", line);
+        std::printf("%s at : agApi_natInit :%d \n", result < 0 ? "KERNEL_ERROR" : "USER_ERROR", line);
 }
 
 } // namespace
@@ -86,7 +85,7 @@ int agApi_natGetStatus(void)
 int agApi_NatIsEnabled(int32_t *enabled)
 {
     if (!enabled) {
-        std::printf("[%s]:no result address given\n", "agApi_NatIsEnabled");
+        std::printf("[agApi_NatIsEnabled]:no result address given\n");
         return -1;
     }
     *enabled = zoltNvramConfig_match("enable_arnonat", "1") ? 1 : 0;
@@ -143,7 +142,7 @@ int agApi_natDumpAlgTbl(void)
     }
     HeapBuffer table;
     if (!table.allocate(kAlgTableBytes)) {
-        std::printf("[%s]:malloc failed:%d\n", "agApi_natDumpAlgTbl", 0);
+        std::printf("[agApi_natDumpAlgTbl]:malloc failed:0\n");
         return 0;
     }
     AgIoctlMsg message{};
@@ -184,15 +183,14 @@ int agApi_natInit(void)
     char lan[] = "br0";
     char w0[] = "ruleadd", w1[] = "5050", w2[] = "192.168.1.2", w3[] = "5050", w4[] = "udp";
     char *const forward_rule[] = {w0, w1, w2, w3, w4};
-    std::printf("%s%d\n", "agApi_natInit", 313);
+    std::printf("agApi_natInit313\n");
 
     char wan[kWanNameBytes];
     const char *param = get_platform_param(ZOLT_PARAM_NAT_IFNAME);
     if (!param)
         param = "";
     if (std::strlen(param) >= sizeof wan)
-        std::printf("[%s]:NAT interface name longer than %zu bytes, cut\n", "agApi_natInit",
-                    sizeof wan - 1);
+        std::printf("[agApi_natInit]:NAT interface name longer than %zu bytes, cut\n", sizeof wan - 1);
     std::snprintf(wan, sizeof wan, "%s", param);
 
     agApi_natUnhook(nullptr);

@@ -209,7 +209,7 @@ int agApi_natRulePortCheck(int argc, char *const argv[])
 int agApi_natRuleDel(int argc, char *const argv[])
 {
     if (argc < 2 || !argv || !argv[1]) {
-        std::printf("[%s]:no rule ID given, nothing sent\n", "agApi_natRuleDel");
+        std::printf("[agApi_natRuleDel]:no rule ID given, nothing sent\n");
         return -1;
     }
     return exchange(Command::natRuleDel, static_cast<uint32_t>(atoi_clamped(argv[1])));
@@ -223,7 +223,7 @@ int agApi_natRuleClear(void)
 int agApi_natRuleMod(int32_t value, const NatRuleRecord *rule)
 {
     if (!rule) {
-        std::printf("[%s]:no rule given, nothing sent\n", "agApi_natRuleMod");
+        std::printf("[agApi_natRuleMod]:no rule given, nothing sent\n");
         return -1;
     }
     AgIoctlMsg message{};
@@ -307,10 +307,9 @@ void DumpNatRuleTable(const NatRuleRecord *table, int32_t time, int32_t start1, 
                       int32_t start2, int32_t count2, int32_t start3, int32_t count3)
 {
     std::printf("\nCurrent time: %d\n", time);
-    std::printf("%3s%4s%4s%16s%16s%16s%7s%7s%7s%8s%9s%6s%4s%5s%5s%5s%6s%16s%9s\n", "id", "wif",
-                "lif", "wan_ip", "lan_ip", "lan_mask", "fport1", "fport2", "s_port", "time",
-                "timeout", "type", "nat", "prot", "once", "resv", "confl", "ForeignIp",
-                "add_from");
+    // The column names right-aligned in the widths of print_rule_line.
+    std::printf(" id wif lif          wan_ip          lan_ip        lan_mask fport1 fport2 s_port    time  timeout"
+                "  type nat prot once resv confl       ForeignIp add_from\n");
     std::printf("%s\n", kDashes);
     int printed = 0;
     int32_t cursor = -1;

@@ -98,8 +98,8 @@ int add(Command c, const char *name, uint8_t protocol, uint16_t start_port, uint
         return 0;
     }
     if (tell)
-        std::printf("%s %d sName: %s, bProtocol: %c, usStartPort: %d, usEndPort: %d\n", "agApi_fwServiceAdd", 2504,
-                    name, protocol, start_port, end_port);
+        std::printf("agApi_fwServiceAdd 2504 sName: %s, bProtocol: %c, usStartPort: %d, usEndPort: %d\n", name,
+                    protocol, start_port, end_port);
     AgIoctlMsg message{};
     message.count = 4;
     set_field(message, 0, name, static_cast<uint32_t>(std::strlen(name) + 1));

@@ -58,7 +58,7 @@ int agApi_natSetTMHttpHijackFlag(int32_t value)
     // The hijack flag shares the traffic meter command; the engine tells
     // them apart by the value, hijack values being 10 higher.
     if (value > INT32_MAX - 10) {
-        std::printf("[%s]:value %d out of range, nothing sent\n", "agApi_natSetTMHttpHijackFlag",
+        std::printf("[agApi_natSetTMHttpHijackFlag]:value %d out of range, nothing sent\n",
                     static_cast<int>(value));
         return -1;
     }

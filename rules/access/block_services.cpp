@@ -75,7 +75,7 @@ void log_name(const char *name, char (&out)[kNameMax + 1])
 // The part every line of an entry begins with, for protocol PROTOCOL.
 void prefix(Line &line, const BlockServiceEntry &e, const char *lan, const char *wan, const char *protocol)
 {
-    line.append("iptables %s BLOCK_SERVICE_CHAIN --ipv4 ", "-A");
+    line.raw("iptables -A BLOCK_SERVICE_CHAIN --ipv4 ");
     line.raw("-i ").word(lan).raw(" -o ").word(wan).raw(" ");
     if (field(e, kProtocol))
         line.append("-p %s ", protocol);

@@ -27,7 +27,7 @@ struct Window {
 void weekday_clause(char *out, size_t size, int days, int shift)
 {
     if (days == kEveryDay || days == kEveryDayToo) {
-        std::snprintf(out, size, "%s", "--weekdays Mon,Tue,Wed,Thu,Fri,Sat,Sun ");
+        std::snprintf(out, size, "--weekdays Mon,Tue,Wed,Thu,Fri,Sat,Sun ");
         return;
     }
     static constexpr const char *kNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};

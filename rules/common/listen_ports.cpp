@@ -40,15 +40,13 @@ void write_port_rules(arnonat::File &file, int first, int second)
         ports.append("%d", first);
     else
         ports.append("%d:%d", second, first);
-    // The pieces carry their own blanks, so the lines hold doubled spaces
-    // and each rule is followed by a line of a single space.
-    static const char *const kProtocols[] = {" -p tcp ", " -p udp "};
-    for (const char *protocol : kProtocols) {
-        Command256 line;
-        line.append("iptables %s -m multiport %s --dport %s %s \n", " -I INPUT  ", protocol,
-                    ports.c_str(), " -j ACCEPT\n");
-        file.put(line, kWho);
-    }
+    // The router's lines hold doubled spaces, and each rule is followed by a
+    // line of a single space.
+    Command256 tcp, udp;
+    tcp.append("iptables  -I INPUT   -m multiport  -p tcp  --dport %s  -j ACCEPT\n \n", ports.c_str());
+    file.put(tcp, kWho);
+    udp.append("iptables  -I INPUT   -m multiport  -p udp  --dport %s  -j ACCEPT\n \n", ports.c_str());
+    file.put(udp, kWho);
 }
 
 void run_rip_commands(int32_t enable)

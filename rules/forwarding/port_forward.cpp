@@ -221,14 +221,13 @@ void write_forward_entry(File &file, const ForwardEntry &entry)
 bool forward_entry_from_words(int argc, char *const argv[], ForwardEntry &entry)
 {
     if (argc < 5 || !argv || !argv[1] || !argv[2] || !argv[3] || !argv[4]) {
-        std::printf("[%s]:words missing (%d given, 5 needed): rule not applied\n",
-                    "ARNONAT_ExecuteOnePortForwardRule", argc);
+        std::printf("[ARNONAT_ExecuteOnePortForwardRule]:words missing (%d given, 5 needed): rule not applied\n",
+                    argc);
         return false;
     }
     in_addr server;
     if (inet_pton(AF_INET, argv[3], &server) != 1) {
-        std::printf("[%s]:server address is not a dotted quad: rule not applied\n",
-                    "ARNONAT_ExecuteOnePortForwardRule");
+        std::printf("[ARNONAT_ExecuteOnePortForwardRule]:server address is not a dotted quad: rule not applied\n");
         return false;
     }
     entry = ForwardEntry{kDirectEntry, atoi_clamped(argv[4]), atoi_clamped(argv[4]), atoi_clamped(argv[1]),

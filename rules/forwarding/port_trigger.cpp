@@ -64,18 +64,18 @@ void inbound_ports(PortClause &out, const TriggerPolicy &r)
 {
     out.append("--dport %d", r.usInStartPort);
     if (r.usInEndPort != 0)
-        out.append("%c%d ", ':', r.usInEndPort);
+        out.append(":%d ", r.usInEndPort);
 }
 
 // "--trigger-match" and "--trigger-relate" take the inbound ports as a range
 // with '-', always followed by one blank.
-void trigger_range(LineSpan &line, const char *option, const TriggerPolicy &r)
+void trigger_ranges(LineSpan &line, const TriggerPolicy &r)
 {
-    line.append("--%s %d", option, r.usInStartPort);
+    char end[sizeof "-65535 "] = " ";
     if (r.usInEndPort != 0)
-        line.append("%c%d ", '-', r.usInEndPort);
-    else
-        line.raw(" ");
+        std::snprintf(end, sizeof end, "-%d ", r.usInEndPort);
+    line.append("--trigger-match %d%s", r.usInStartPort, end);
+    line.append("--trigger-relate %d%s", r.usInStartPort, end);
 }
 
 void protocol_clause(LineSpan &line, const TriggerPolicy &r)
@@ -110,7 +110,7 @@ void out_rule(arnonat::File &file, const TriggerPolicy &r, const char *lan, bool
         line.append("-s %s ", h.c_str());
     }
     if (tcp) {
-        line.append("--%s %d", "dport", r.usTrigPort);
+        line.append("--dport %d", r.usTrigPort);
     } else {
         PortClause p;
         inbound_ports(p, r);
@@ -118,8 +118,7 @@ void out_rule(arnonat::File &file, const TriggerPolicy &r, const char *lan, bool
     }
     line.raw(" -j TRIGGER --trigger-type out ");
     protocol_clause(line, r);
-    trigger_range(line, "trigger-match", r);
-    trigger_range(line, "trigger-relate", r);
+    trigger_ranges(line, r);
     line.raw("\n");
     file.put(line, kWho);
 

@@ -200,7 +200,7 @@ void read_default_policies()
     int count = keys_to_read("fwpt_df_count");
     for (int i = 0; i < count; ++i) {
         char key[sizeof "fwpt_df" + 11];
-        std::snprintf(key, sizeof key, "%s%d", "fwpt_df", i);
+        std::snprintf(key, sizeof key, "fwpt_df%d", i);
         const char *value = zoltNvramConfig_get(key);
         Cursor text(value, value + std::strlen(value));
         long long number = 0, mode = 0, address = 0;
@@ -266,7 +266,7 @@ int read_trigger_policies()
             break;
         }
         char key[sizeof "fwpt" + 11];
-        std::snprintf(key, sizeof key, "%s%d", "fwpt", i);
+        std::snprintf(key, sizeof key, "fwpt%d", i);
         TriggerPolicy record{};
         switch (scan_trigger_policy(zoltNvramConfig_get(key), record)) {
         case PolicyScan::bad_policy:

@@ -86,8 +86,8 @@ extern "C" int ARNONAT_GenerateVlanRules(const char *path)
         return -1;
 
     // The WAN bridge always passes DHCP and multicast.
-    put_line(file, __func__, "iptables -A BRIDGE_WAN_ACCEPT -o %s -p udp -m udp --dport 67:68 -j ACCEPT\n", "br-wan");
-    put_line(file, __func__, "iptables -A BRIDGE_WAN_ACCEPT  -o %s -m pkttype --pkt-type multicast -j ACCEPT\n", "br-wan");
+    file.put("iptables -A BRIDGE_WAN_ACCEPT -o br-wan -p udp -m udp --dport 67:68 -j ACCEPT\n");
+    file.put("iptables -A BRIDGE_WAN_ACCEPT  -o br-wan -m pkttype --pkt-type multicast -j ACCEPT\n");
 
     if (zoltNvramConfig_match("enable_vlan", "enable"))
         vlan_entry_bridges(file);
@@ -108,15 +108,15 @@ extern "C" int ARNONAT_GenerateGuestISORules(const char *path)
 
     // An access point forwards between its bridges on purpose.
     if (!zoltNvramConfig_match("enable_ap_mode", "1")) {
-        put_line(file, __func__, "iptables -I FORWARD -i %s -o %s -j REJECT\n", "br-guest", "br-lan");
-        put_line(file, __func__, "iptables -I FORWARD -i %s -o %s -j REJECT\n", "br-lan", "br-guest");
+        file.put("iptables -I FORWARD -i br-guest -o br-lan -j REJECT\n");
+        file.put("iptables -I FORWARD -i br-lan -o br-guest -j REJECT\n");
     }
     if (!within("guest isolation", "lan_ipaddr2", address, kGuestAddressMax)) {
         std::puts("guest isolation: no ICMP line written");
         return file.finish(0);
     }
     ShellArg<kGuestAddressMax> a(address);
-    put_line(file, __func__, "iptables -I INPUT -i %s -d %s/32 -p icmp -j REJECT\n", "br-lan", a.c_str());
+    put_line(file, __func__, "iptables -I INPUT -i br-lan -d %s/32 -p icmp -j REJECT\n", a.c_str());
     return file.finish(0);
 }
 

@@ -33,11 +33,11 @@ extern "C" int ARNONAT_GenerateUPNPDRules(const char *path)
     // hooks them.
     WanWord wan;
     std::puts("Adding UPNPD_NAT_CHAIN rules to custom rules");
-    put_line(file, __func__, "iptables -t nat -N %s\n", "UPNP_NAT_CHAIN");
-    put_line(file, __func__, "iptables -t nat -A PREROUTING -i %s -j %s\n", wan.c_str(), "UPNP_NAT_CHAIN");
+    file.put("iptables -t nat -N UPNP_NAT_CHAIN\n");
+    put_line(file, __func__, "iptables -t nat -A PREROUTING -i %s -j UPNP_NAT_CHAIN\n", wan.c_str());
     std::puts("Adding UPNPD_FILTER_CHAIN rules to custom rules");
-    put_line(file, __func__, "iptables -N %s\n", "UPNP_FORWARD_CHAIN");
-    put_line(file, __func__, "iptables -A EXT_FORWARD_IN_CHAIN -j %s\n", "UPNP_FORWARD_CHAIN");
+    file.put("iptables -N UPNP_FORWARD_CHAIN\n");
+    file.put("iptables -A EXT_FORWARD_IN_CHAIN -j UPNP_FORWARD_CHAIN\n");
     return file.finish(0);
 }
 
