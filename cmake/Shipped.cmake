@@ -15,6 +15,10 @@ function(arnonat_shipped target)
   target_compile_options(${target} PRIVATE
     ${ARNONAT_WARNINGS} ${ARNONAT_STACK_LIMIT}
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables>)
+  # Hidden unless a public header declares it (they push default
+  # visibility): the libraries export their C names and nothing else.
+  set_target_properties(${target} PROPERTIES
+    C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
   get_target_property(type ${target} TYPE)
   if(NOT type STREQUAL "OBJECT_LIBRARY" AND NOT ARNONAT_SANITIZE)
     # Link through the C driver so libstdc++ is never pulled in; an undefined

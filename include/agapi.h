@@ -21,6 +21,9 @@
 extern "C" {
 #endif
 
+/* Exported: the names declared here, and nothing else of the library. */
+#pragma GCC visibility push(default)
+
 #define AGAPI_NAT_DEVICE "/dev/zolt_nat_cli"
 #define AGAPI_IPV6_DEVICE "/dev/spiv6"
 
@@ -617,6 +620,8 @@ const NatRuleRecord *EnumerateNatRule(int32_t *cursor, const NatRuleRecord *tabl
  * record followed by a dash line, then the total. */
 void DumpNatRuleTable(const NatRuleRecord *table, int32_t time, int32_t start1, int32_t count1,
                       int32_t start2, int32_t count2, int32_t start3, int32_t count3);
+
+#pragma GCC visibility pop
 
 #ifdef __cplusplus
 }

@@ -7,6 +7,9 @@
 extern "C" {
 #endif
 
+/* Exported: the names declared here, and nothing else of the library. */
+#pragma GCC visibility push(default)
+
 /* Slot sizes of the tokenizers, terminator included. */
 #define ARNONAT_TOKEN_SIZE 128
 #define ARNONAT_SMALL_TOKEN_SIZE 16
@@ -129,6 +132,8 @@ extern uint16_t arnonat_g_FilterIdHead;
 extern unsigned char arnonat_g_FilterRecord[4096];
 extern uint16_t arnonat_g_FilterIdHead2;
 extern unsigned char arnonat_g_FilterRecord2[4096];
+
+#pragma GCC visibility pop
 
 #ifdef __cplusplus
 }

@@ -6,6 +6,9 @@
 extern "C" {
 #endif
 
+/* Exported: the names declared here, and nothing else of the library. */
+#pragma GCC visibility push(default)
+
 /* Longest WAN interface name; callers give a buffer of at least
  * ARNONAT_WAN_IFNAME_SIZE bytes. */
 #define ARNONAT_WAN_IFNAME_SIZE 16
@@ -14,6 +17,8 @@ extern "C" {
  * L2TP protocols, otherwise the setting wan_ifname (cut to 15 characters).
  * Returns 0. */
 int arnonat_getWanInterface(char *buffer);
+
+#pragma GCC visibility pop
 
 #ifdef __cplusplus
 }

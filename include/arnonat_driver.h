@@ -9,6 +9,9 @@
 extern "C" {
 #endif
 
+/* Exported: the names declared here, and nothing else of the library. */
+#pragma GCC visibility push(default)
+
 /* Run modes chosen from the run word. */
 enum {
     ARNONAT_MODE_START = 0,
@@ -55,9 +58,19 @@ int ARNONAT_GenerateFirewallConfig(FILE *stream);
  * stays in place). */
 int ARNONAT_GenerateCustomRules(int mode);
 
+/* What the program arnonat does for its run word WORD (null: none), under
+ * the run lock: a configuration run and the firewall script with the mode
+ * of the word, or the work of a single-category word.  Returns the
+ * program's exit status: 0; -1 when the configuration could not be written
+ * (for "bs": the generator's result); 1 when another run still held the
+ * lock. */
+int ARNONAT_RunWord(const char *word);
+
 /* Copies SOURCE to DESTINATION, which must not exist yet.  0 when the whole
  * source was copied, -1 otherwise with errno of the failing step. */
 int ARNONAT_cp(const char *destination, const char *source);
+
+#pragma GCC visibility pop
 
 #ifdef __cplusplus
 }

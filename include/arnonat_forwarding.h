@@ -9,6 +9,9 @@
 extern "C" {
 #endif
 
+/* Exported: the names declared here, and nothing else of the library. */
+#pragma GCC visibility push(default)
+
 /* Protocol codes of port forwarding entries. */
 #define ARNONAT_PROTO_TCP 7
 #define ARNONAT_PROTO_UDP 8
@@ -73,6 +76,8 @@ int ARNONAT_GeneratePortForwardRules(const char *path);
  * than five words, a server that is not a dotted quad, or a file that cannot
  * be written whole get a notice and nothing is run.  Returns 0. */
 int ARNONAT_ExecuteOnePortForwardRule(int argc, char *const argv[]);
+
+#pragma GCC visibility pop
 
 #ifdef __cplusplus
 }

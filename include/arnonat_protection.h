@@ -14,6 +14,9 @@
 extern "C" {
 #endif
 
+/* Exported: the names declared here, and nothing else of the library. */
+#pragma GCC visibility push(default)
+
 /* Refills VPN_CHAIN: L2TP, PPTP with GRE and IPsec (ISAKMP, ESP, AH) are
  * accepted unless l2tp_passthrough, pptp_passthrough or ipsec_passthrough
  * is "0". */
@@ -65,6 +68,8 @@ int ARNONAT_GenerateRIPRules(const char *path);
 /* Opens (FLAG non-zero) or closes (FLAG zero) the RIPng port, UDP 521, in
  * the IPv6 firewall at once.  Returns 0. */
 int ARNONAT_PocessRIPngRules(int32_t flag);
+
+#pragma GCC visibility pop
 
 #ifdef __cplusplus
 }

@@ -12,6 +12,9 @@
 extern "C" {
 #endif
 
+/* Exported: the names declared here, and nothing else of the library. */
+#pragma GCC visibility push(default)
+
 struct natsim_call {                 /* one command, as the engine received it */
     const char   *device;            /* "/dev/zolt_nat_cli" or "/dev/spiv6" */
     unsigned long code;              /* full ioctl request code */
@@ -50,6 +53,8 @@ int    natsim_set_listen_ports(const uint16_t *first, const uint16_t *second, in
 int    natsim_set_alg_table(const void *entries80, int n);
 int    natsim_set_conn_table(const void *entries92, int n);
 int    natsim_set_version(const char *text);
+
+#pragma GCC visibility pop
 
 #ifdef __cplusplus
 }

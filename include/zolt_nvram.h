@@ -13,6 +13,9 @@
 extern "C" {
 #endif
 
+/* Exported: the names declared here, and nothing else of the library. */
+#pragma GCC visibility push(default)
+
 /* Value of KEY, "" when unset.  The text stays valid and unchanged for the
  * life of the process; callers never free it. */
 const char *zoltNvramConfig_get(const char *key);
@@ -43,6 +46,8 @@ int zoltNvramConfig_show(FILE *out);
 /* Path of the store file: $ZOLT_NVRAM_FILE, else ZOLT_NVRAM_DEFAULT_FILE. */
 #define ZOLT_NVRAM_DEFAULT_FILE "/tmp/zolt_nvram.db"
 const char *zoltNvramConfig_path(void);
+
+#pragma GCC visibility pop
 
 #ifdef __cplusplus
 }
