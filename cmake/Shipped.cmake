@@ -20,6 +20,10 @@ function(arnonat_shipped target)
   set_target_properties(${target} PROPERTIES
     C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
   get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    target_link_options(${target} PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/exports.map)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/exports.map)
+  endif()
   if(NOT type STREQUAL "OBJECT_LIBRARY" AND NOT ARNONAT_SANITIZE)
     # Link through the C driver so libstdc++ is never pulled in; an undefined
     # C++ runtime symbol then fails the link instead of shipping.  (The
