@@ -153,9 +153,12 @@ test_check_tool_passes_a_sound_store_and_names_rejected_lines()
         || fail "sound store not passed: $(tail -5 <<<"$out")"
     grep -q ' 0 rejected' <<<"$out" || fail "no summary line: $out"
     # Without the router's LAN address the web lines of block sites lose
-    # their address operand; the check must name them.
-    grep -v '^lan_ipaddr=' "$STATE/sound-store" >"$STATE/broken-store"
+    # their address operand; the check must name them.  A service name that
+    # holds a newline and a redirection is one quoted word: never run by a shell.
+    grep -v -e '^lan_ipaddr=' -e '^fw_bks_block_service=' "$STATE/sound-store" >"$STATE/broken-store"
+    echo 'fw_bks_block_service=1;1;X\n>/var/tmp/pwned&#;1;80;80;0;0@' >>"$STATE/broken-store"
     out=$("$TOP/tools/arnonat-check" -b "$BUILD" "$STATE/broken-store" 2>&1) && fail "broken store passed"
+    [[ -e /var/tmp/pwned ]] && fail "a line of the check ran in a shell"
     grep -q '^REJECTED custom_iptables_rules:[0-9]*: iptables -I BLOCKSITE 1 -p tcp ! -d  --dport 80' <<<"$out" \
         || fail "rejected line not named: $(head -5 <<<"$out")"
     "$TOP/tools/arnonat-check" -b "$BUILD" "$STATE/no-such-store" >/dev/null 2>&1
