@@ -28,10 +28,11 @@ constexpr const char *kRefused[] = {
     "-L", "--list", "-S", "--list-rules", "-C", "--check", "--ipv4", "--ipv6",
 };
 
+// Every entry starts with '-': the second character sorts most words out.
 bool listed(const char *word, const char *const *list, size_t count)
 {
     for (size_t i = 0; i < count; ++i)
-        if (!std::strcmp(word, list[i]))
+        if (list[i][1] == word[1] && !std::strcmp(word, list[i]))
             return true;
     return false;
 }
@@ -47,7 +48,8 @@ bool abbreviates(const char *word, const char *const *list, size_t count)
 {
     size_t len = std::strlen(word);
     for (size_t i = 0; i < count; ++i)
-        if (len < std::strlen(list[i]) && !std::strncmp(word, list[i], len))
+        if (list[i][1] == '-' && list[i][2] == word[2] && len < std::strlen(list[i]) &&
+            !std::strncmp(word, list[i], len))
             return true;
     return false;
 }
@@ -282,7 +284,7 @@ Translation translate(Context context, int argc, const char *const *argv)
         const char *w = argv[i];
         if (!word_fits(w))
             return out;
-        if (i == command || i == table_word || (table_word && i == table_word + 1))
+        if (w[0] != '-' || i == command || i == table_word || (table_word && i == table_word + 1))
             continue;
         bool family_flag = is_family_flag(w, 4) || is_family_flag(w, 6);
         if (listed(w, kCommands) || (listed(w, kRefused) && !family_flag) || is_bundle(w))
@@ -307,7 +309,7 @@ Translation translate(Context context, int argc, const char *const *argv)
         part.table = table;
         part.table_word = table_word;
         for (int j = 1; j < part.argc; ++j)
-            if (is_family_flag(part.argv[j], part.family == 4 ? 6 : 4))
+            if (part.argv[j][0] == '-' && is_family_flag(part.argv[j], part.family == 4 ? 6 : 4))
                 part.alone = true;
         if (!restore_line_fits(part))
             return Translation{};
