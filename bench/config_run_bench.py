@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Cost of a complete configuration run (`arnonat restart`), beside its floor.
 
+`config_run_bench.py --settings` prints the maximal settings as a store file.
+
 Started by scripts/bench.sh inside a private mount namespace: /tmp is a fresh
 tmpfs, and the firewall script, the custom services runner and the packet
 filter commands are no-op stubs, so only this component's own work and the
@@ -19,8 +21,8 @@ import subprocess
 import sys
 import time
 
-BUILD = sys.argv[1]
-RUNS = int(sys.argv[2]) if len(sys.argv) > 2 else 21
+BUILD = sys.argv[1] if len(sys.argv) > 1 else "build"
+RUNS = int(sys.argv[2]) if len(sys.argv) > 2 and sys.argv[1] != "--settings" else 21
 PROGRAM = os.path.join(BUILD, "arnonat")
 PROBE = os.path.join(BUILD, "bench", "librss_probe.so")
 WORK = "/tmp/bench"
@@ -273,4 +275,7 @@ def main():
 
 
 if __name__ == "__main__":
+    if BUILD == "--settings":  # the maximal settings as a store file, for other benchmarks and tests
+        sys.stdout.write(settings())
+        sys.exit(0)
     sys.exit(main())

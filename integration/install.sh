@@ -2,10 +2,14 @@
 # Installs the router's firewall integration for arnonat on a Debian-based
 # router (or into a staged image with DESTDIR):
 #
-#   integration/install.sh [--wan IF] [--lan "IF..."] [--lan-net "CIDR..."]
+#   integration/install.sh [--wan IF] [--lan "IF..."] [--lan-net "CIDR..."] [--apply FILE]
 #
 #   /usr/sbin/carno-iptables-firewall.sh       the firewall script arnonat runs
 #   /sbin/main_run_custom_services             the custom services runner
+#   /usr/sbin/arnonat-apply                    the built arnonat-apply (--apply FILE,
+#                                              else found beside the kit or on PATH)
+#   /usr/share/arnonat/apply-custom-rules      arno's custom rules: the router's
+#                                              file in iptables-restore transactions
 #   /usr/sbin/ip4tables                        iptables under the name the rules use
 #                                              (kept when one exists)
 #   /etc/arno-iptables-firewall/custom-rules   stock custom rules (the Debian file
@@ -20,15 +24,24 @@
 set -eu
 kit=$(cd "$(dirname "$0")" && pwd)
 root=${DESTDIR:-}
-wan="" lan="" lan_net=""
+wan="" lan="" lan_net="" apply=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --wan) wan=$2; shift 2 ;;
     --lan) lan=$2; shift 2 ;;
     --lan-net) lan_net=$2; shift 2 ;;
-    *) echo "usage: install.sh [--wan IF] [--lan \"IF...\"] [--lan-net \"CIDR...\"]" >&2; exit 2 ;;
+    --apply) apply=$2; shift 2 ;;
+    *) echo "usage: install.sh [--wan IF] [--lan \"IF...\"] [--lan-net \"CIDR...\"] [--apply FILE]" >&2; exit 2 ;;
     esac
 done
+# arnonat-apply: given, in a build beside this kit, beside an installed kit
+# (PREFIX/share/arnonat), or on PATH.
+if [ -z "$apply" ]; then
+    for candidate in "$kit/../build/arnonat-apply" "$kit/../../bin/arnonat-apply" "$(command -v arnonat-apply || true)"; do
+        if [ -n "$candidate" ] && [ -x "$candidate" ]; then apply=$candidate; break; fi
+    done
+fi
+[ -n "$apply" ] || echo "install.sh: arnonat-apply not found: arno will apply the custom rules line by line" >&2
 # Interface names and networks go into a shell file arno reads: plain words only.
 for value in "$wan" "$lan" "$lan_net"; do
     case "$value" in
@@ -37,9 +50,13 @@ for value in "$wan" "$lan" "$lan_net"; do
 done
 
 conf=$root/etc/arno-iptables-firewall
-mkdir -p "$root/usr/sbin" "$root/sbin" "$conf/conf.d"
+mkdir -p "$root/usr/sbin" "$root/sbin" "$conf/conf.d" "$root/usr/share/arnonat"
 install -m 755 "$kit/carno-iptables-firewall.sh" "$root/usr/sbin/carno-iptables-firewall.sh"
 install -m 755 "$kit/main_run_custom_services" "$root/sbin/main_run_custom_services"
+install -m 644 "$kit/apply-custom-rules" "$root/usr/share/arnonat/apply-custom-rules"
+if [ -n "$apply" ] && [ ! "$apply" -ef "$root/usr/sbin/arnonat-apply" ]; then
+    install -m 755 "$apply" "$root/usr/sbin/arnonat-apply"
+fi
 [ -e "$root/usr/sbin/ip4tables" ] || install -m 755 "$kit/ip4tables" "$root/usr/sbin/ip4tables"
 if [ -f "$conf/custom-rules" ] && [ ! -f "$conf/custom-rules.dist" ] &&
    ! cmp -s "$conf/custom-rules" "$kit/custom-rules"; then

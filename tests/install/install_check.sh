@@ -24,6 +24,17 @@ for f in bin/arnonat bin/nvram lib/libarnonat.so lib/libzolt_nvram.so lib/libzol
 done
 [ "$status" = 0 ] || exit 1
 
+# The kit is no part of the image; installed on its own it brings the check
+# tool, arnonat-apply (no C++ runtime either) and the integration files.
+[ ! -e "$prefix/bin/arnonat-apply" ] || { echo "the kit was installed with the image"; exit 1; }
+cmake --install "$build" --prefix "$prefix" --component kit >/dev/null
+for f in bin/arnonat-apply bin/arnonat-check share/arnonat/apply-custom-rules share/arnonat/install.sh; do
+  [ -e "$prefix/$f" ] || { echo "missing from the kit: $f"; exit 1; }
+done
+needed=$(readelf -d "$prefix/bin/arnonat-apply" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
+echo "bin/arnonat-apply needs: $needed"
+case " $needed" in *libstdc++*|*libgcc_s*|*libc++*) echo "  -> C++ runtime needed at run time"; exit 1 ;; esac
+
 # A plain C program, built only from what the install provides.
 cat > "$prefix/client.c" <<'C'
 #include <arnonat.h>

@@ -43,11 +43,14 @@ bed_mounts()
     mkdir -p /run/netns /run/lock
     mount -t tmpfs tb-state "$state" || die "tmpfs $state"
 
-    # /usr/sbin (and so /sbin), for the kit's programs and a modprobe that
-    # loads nothing into the shared kernel.
-    mkdir -p "$state/sbin/upper" "$state/sbin/work"
-    mount -t overlay tb-sbin -o "lowerdir=/usr/sbin,upperdir=$state/sbin/upper,workdir=$state/sbin/work" /usr/sbin \
-        || die "overlay /usr/sbin"
+    # /usr/sbin (and so /sbin) and /usr/share, for the kit's programs and
+    # files and a modprobe that loads nothing into the shared kernel.
+    local dir
+    for dir in sbin share; do
+        mkdir -p "$state/$dir/upper" "$state/$dir/work"
+        mount -t overlay "tb-$dir" -o "lowerdir=/usr/$dir,upperdir=$state/$dir/upper,workdir=$state/$dir/work" \
+            "/usr/$dir" || die "overlay /usr/$dir"
+    done
     # modprobe is a link to /bin/kmod, outside the overlay: replace the link,
     # never write through it.
     rm -f /usr/sbin/modprobe
@@ -59,7 +62,7 @@ bed_mounts()
     mount --bind "$state/etc" /etc/arno-iptables-firewall || die "bind arno configuration"
     # the kit, installed as on a router
     sh "$kit/install.sh" --wan eth0 --lan "br-lan br-guest" --lan-net "192.168.50.0/24 192.168.60.0/24" \
-        >/dev/null || die "kit install failed"
+        --apply "$BUILD/arnonat-apply" >/dev/null || die "kit install failed"
     # arno must not change the shared kernel's console log level or global
     # conntrack settings, and the bed has no IPv6
     cat >/etc/arno-iptables-firewall/conf.d/45-testbed.conf <<EOF
@@ -106,15 +109,17 @@ bed_teardown()
     return 0
 }
 
-# Empties the router's rule set between tests.
+# Empties the router's rule sets between tests.
 bed_reset_firewall()
 {
-    local table chain
-    for table in filter nat mangle raw; do
-        in_ns tb_router iptables -t "$table" -F
-        in_ns tb_router iptables -t "$table" -X
+    local tables table chain
+    for tables in iptables ip6tables; do
+        for table in filter nat mangle raw; do
+            in_ns tb_router "$tables" -t "$table" -F
+            in_ns tb_router "$tables" -t "$table" -X
+        done
+        for chain in INPUT FORWARD OUTPUT; do in_ns tb_router "$tables" -P "$chain" ACCEPT; done
     done
-    for chain in INPUT FORWARD OUTPUT; do in_ns tb_router iptables -P "$chain" ACCEPT; done
 }
 
 # ---- the router -----------------------------------------------------------
@@ -173,5 +178,6 @@ heard()
 
 send() { local ns=$1; shift; in_ns "$ns" "$PY" "$TESTBED/probe.py" send "$@"; }
 
-# A rule set without counters or comments, for comparison.
-ruleset() { in_ns tb_router iptables-save | grep -v '^#' | sed -E 's/\[[0-9]+:[0-9]+\]/[0:0]/'; }
+# A rule set without counters or comments, for comparison (ruleset6: IPv6).
+ruleset() { in_ns tb_router "${1:-iptables}-save" | grep -v '^#' | sed -E 's/\[[0-9]+:[0-9]+\]/[0:0]/'; }
+ruleset6() { ruleset ip6tables; }

@@ -21,7 +21,8 @@ if [[ ${1:-} != --inside ]]; then
     for tool in ip iptables-save unshare /usr/sbin/arno-iptables-firewall /usr/bin/python3; do
         command -v "$tool" >/dev/null || { echo "testbed: $tool missing (scripts/install-deps.sh)" >&2; exit 1; }
     done
-    [[ -x $build/arnonat && -x $build/nvram && -e $build/libarnonat_sim.so ]] || { echo "testbed: no arnonat in $build" >&2; exit 1; }
+    [[ -x $build/arnonat && -x $build/nvram && -x $build/arnonat-apply && -e $build/libarnonat_sim.so ]] ||
+        { echo "testbed: no arnonat in $build" >&2; exit 1; }
     host_state() {
         iptables-save 2>/dev/null | grep -v '^#' | sed -E 's/\[[0-9]+:[0-9]+\]//'
         ip -o link show | sed -E 's/ qlen [0-9]+//'
@@ -30,7 +31,7 @@ if [[ ${1:-} != --inside ]]; then
         cat /proc/sys/kernel/printk
         ls -d /tmp/extra_arno_config /tmp/custom_iptables_rules /tmp/custom-service-rules \
             /usr/sbin/carno-iptables-firewall.sh /usr/sbin/main_run_custom_services \
-            /usr/sbin/ip4tables /run/netns/tb_* 2>/dev/null
+            /usr/sbin/ip4tables /usr/sbin/arnonat-apply /usr/share/arnonat /run/netns/tb_* 2>/dev/null
         md5sum /etc/arno-iptables-firewall/custom-rules /usr/sbin/modprobe 2>/dev/null
     }
     before=$(host_state)
@@ -79,6 +80,7 @@ expect_no_tcp() {
 
 . "$TESTBED/traffic_tests.sh"
 . "$TESTBED/acceptance_tests.sh"
+. "$TESTBED/kit_tests.sh"
 
 tests=("$@")
 ((${#tests[@]})) || tests=($(declare -F | awk '{print $3}' | grep '^test_'))
