@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/heap_buffer.h"
 #include "platform/shell_word.h"
 
 namespace arnonat::apply {
@@ -84,9 +85,9 @@ void PlanWriter::add(const Command &command, const char *text)
 {
     if (failed_)
         return;
-    Translation t;
-    if (command.kind == Command::Words)
-        t = translate(context_, command.argc, command.argv);
+    // Built in place: a translation holds two commands' words.
+    const Translation t =
+        command.kind == Command::Words ? translate(context_, command.argc, command.argv) : Translation{};
     if (t.parts == 0) {
         flush(0);
         size_t length = command.end - command.begin;
@@ -177,16 +178,17 @@ int write_plan(Context context, const char *text, size_t length, const char *dir
         return 1;
     }
     ShellReader reader(text, length);
-    if (!reader.ok()) {
+    // A command holds its words' addresses: on the heap, not the stack.
+    HeapObject<Command> command;
+    if (!reader.ok() || !command) {
         std::fprintf(stderr, "arnonat-apply: out of memory\n");
         return 1;
     }
     PlanWriter writer(context, dir);
     if (!writer.open())
         return 1;
-    Command command;
-    while (reader.next(command))
-        writer.add(command, text);
+    while (reader.next(*command))
+        writer.add(*command, text);
     return writer.finish() ? 0 : 1;
 }
 
