@@ -225,6 +225,15 @@ void private_dev(const std::vector<std::string> &refusing)
     }
 }
 
+void socket_list(const std::string &text, bool absent)
+{
+    std::string net = "/proc/" + std::to_string(::getpid()) + "/net";
+    make_dirs(kHome + "/net");
+    absent ? (void)::unlink((kHome + "/net/tcp").c_str()) : write_file(kHome + "/net/tcp", text);
+    check(::mount((kHome + "/net").c_str(), net.c_str(), nullptr, MS_BIND, nullptr) == 0, "bind over " + net);
+    g_mounts.push_back(net);
+}
+
 void sized_tmp(size_t bytes)
 {
     mount_at("/tmp", "tmpfs", "mode=1777,size=" + std::to_string(bytes));

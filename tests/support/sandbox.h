@@ -44,6 +44,10 @@ std::string program(const std::string &path);
 // REFUSING: a device that opens and refuses every ioctl.
 void private_dev(const std::vector<std::string> &refusing = {});
 
+// Shows TEXT to this process as the kernel's socket list (/proc/net/tcp),
+// or, when ABSENT, leaves it without one.
+void socket_list(const std::string &text, bool absent = false);
+
 // Puts a fresh tmpfs of BYTES on /tmp, hiding what /tmp held.
 void sized_tmp(size_t bytes);
 // Shrinks that /tmp so that BYTES (rounded up to whole pages) stay free.
