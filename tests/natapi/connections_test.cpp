@@ -1,22 +1,29 @@
-// The connection table: listing commands and fetches as the engine receives
-// them, the connection printer byte for byte, and handing entries over.
-#include "natapi/connections_functions.h"
-#include "natapi/engine_test.h"
+// The connection table: the printer of connection entries byte for byte,
+// handing an entry over, and recovery of the router's own connections from
+// the kernel's socket list.
+#include <arpa/inet.h>
+
+#include "natapi/library_test.h"
 
 namespace {
 
 using namespace natapi_test;
-using arnonat::natapi::code;
-using arnonat::natapi::Command;
 
 const std::string kRule = std::string(60, '-') + "\n";
 const std::string kNone = "Connection Table End\nTotal 0 connections.\n\n";
 
-std::string printed(const ConnTblEntry *entries, int count, int self, int direction, int nat2)
+// An established TCP connection from 192.168.1.10:51000 to 93.184.216.34:443.
+ConnTblEntry tcp_entry(int16_t id = 7, uint8_t state_nat = 0x14, uint8_t direction = 0x02)
 {
-    sandbox::StdoutCapture out;
-    zoltNat_ShowConnTable(entries, count, self, direction, nat2);
-    return out.finish();
+    return {.sId = id, .sAlgId = -1, .ulSrcIp = inet_addr("192.168.1.10"), .ulDstIp = inet_addr("93.184.216.34"),
+            .ulNatIp = inet_addr("203.0.113.5"), .ulTimestamp = 4000000000u, .usSrcPort = htons(51000),
+            .usDstPort = htons(443), .usNatPort = htons(61000), .bProtocol = 6, .bStateNatType = state_nat,
+            .bDirection = direction, .ulTimeout = 1800, .ulOutRoute = 0xc0a80101, .ulInRoute = 0x1f, .sPriority = -3};
+}
+
+std::string shown(const std::vector<ConnTblEntry> &entries, int count, int self, int direction, int nat2)
+{
+    return printed([&] { zoltNat_ShowConnTable(entries.empty() ? nullptr : entries.data(), count, self, direction, nat2); });
 }
 
 // The ids of the entries a listing printed, in order.
@@ -28,172 +35,151 @@ std::vector<int> ids(const std::string &listing)
     return found;
 }
 
-ConnTblEntry entry(int16_t id, uint8_t state_nat, uint8_t direction)
+TEST_F(EngineTest, HeaderTcpAndEspEntriesPrintedByteForByte)
 {
-    ConnTblEntry e = tcp_entry();
-    e.sId = id;
-    e.bStateNatType = state_nat;
-    e.bDirection = direction;
-    return e;
-}
-
-TEST_F(EngineTest, ListingsAndFetchesSendTheirCommandAndPrintOnlyANewline)
-{
-    for (const ConnFunction &f : connection_functions()) {
-        natsim_log_clear();
-        sandbox::StdoutCapture out;
-        EXPECT_EQ(f.call(), 1) << f.name;
-        const natsim_call &c = only_call();
-        EXPECT_EQ(c.code, code(f.command)) << f.name;
-        bool fetch = f.command == Command::natDumpConnTbl || f.command == Command::fwConnTblShow;
-        EXPECT_EQ(out.finish(), fetch ? "" : "\n") << f.name;
-        if (f.command == Command::natShowConn_Port) {
-            EXPECT_EQ(std::string(reinterpret_cast<const char *>(c.record), c.record_len),
-                      bytes<int32_t>(8080));
-        } else if (fetch) {
-            // Three engine-written buffers; nothing else in the message.
-            EXPECT_EQ(c.count, 0) << f.name;
-            EXPECT_EQ(lengths(c, 4), (std::vector<uint32_t>(4, 0))) << f.name;
-            EXPECT_NE(c.word[0] * c.word[1] * c.word[2], 0u) << f.name;
-            EXPECT_EQ(c.word[3], 0u) << f.name;
-        } else {
-            EXPECT_EQ(c.arg, 0u) << f.name;
-        }
-    }
-}
-
-TEST_F(EngineTest, RefusedListingOrFetchNamesTheFunction)
-{
-    for (const ConnFunction &f : connection_functions()) {
-        natsim_force_result(code(f.command), -5);
-        sandbox::StdoutCapture out;
-        EXPECT_EQ(f.call(), -1) << f.name;
-        EXPECT_EQ(out.finish(), "[" + f.name + "]:ioctl_set_msg failed:-5\n");
-    }
-    // The engine refuses a port beyond 65535 on its own.
-    natsim_reset();
-    sandbox::StdoutCapture out;
-    EXPECT_EQ(agApi_natShowConn_Port(70000), -1);
-    EXPECT_EQ(out.finish(), "[agApi_natShowConn_Port]:ioctl_set_msg failed:-1\n");
-}
-
-TEST_F(EngineTest, ListingHeaderCarriesTheFixedTimeouts)
-{
-    sandbox::StdoutCapture out;
-    zoltNat_ShowTimeout(-12);
-    EXPECT_EQ(out.finish(), "\nTCP time out: 1800\nUDP time out: 300\nICMP time out: 60\n"
-                            "ESP time out: 480\nCurrent time: -12\nConnection Table Begin\n" +
-                                kRule);
-}
-
-TEST_F(EngineTest, TcpAndEspEntriesPrintedByteForByte)
-{
-    ConnTblEntry esp = tcp_entry();
-    esp.sId = 12;
+    EXPECT_EQ(printed([] { zoltNat_ShowTimeout(-12); }),
+              "\nTCP time out: 1800\nUDP time out: 300\nICMP time out: 60\n"
+              "ESP time out: 480\nCurrent time: -12\nConnection Table Begin\n" + kRule);
+    ConnTblEntry esp = tcp_entry(12);
     esp.bProtocol = 50;
-    esp.usSrcPort = htons(0x1234);
-    esp.usDstPort = htons(0xabcd);
-    esp.usNatPort = htons(0x0042);
-    esp.usServerSpiLow = htons(0x00ff);
-    const ConnTblEntry entries[] = {tcp_entry(), esp};
-    EXPECT_EQ(printed(entries, 2, 0, 2, 0),
+    esp.usSrcPort = htons(0x1234), esp.usDstPort = htons(0xabcd), esp.usNatPort = htons(0x42);
+    esp.usServerSpiLow = htons(0xff);
+    EXPECT_EQ(shown({tcp_entry(), esp}, 2, 0, 2, 0),
               "Id:     7, 192.168.1.10:51000 -> 93.184.216.34:  443, state: CONN_IS_ESTAB\n"
               "protocol: 6, alg id: -1, timestamp 4000000000, timeout 1800, pri -3\n"
-              "nat type: 1 (203.0.113.5:61000), inbound route 1f, outbound route c0a80101\n" +
-                  kRule +
+              "nat type: 1 (203.0.113.5:61000), inbound route 1f, outbound route c0a80101\n" + kRule +
                   "Id:    12, 192.168.1.10: 4660 -> 93.184.216.34:43981, state: CONN_IS_ESTAB\n"
                   "protocol: 50, alg id: -1, timestamp 4000000000, timeout 1800, pri -3\n"
                   "nat type: 1 (203.0.113.5:   66), inbound route 1f, outbound route c0a80101\n"
-                  "Client SPI: 0x1234 abcd, Server SPI: 0x0042 00ff \n" +
-                  kRule + "Connection Table End\nTotal 2 connections.\n\n");
+                  "Client SPI: 0x1234 abcd, Server SPI: 0x0042 00ff \n" + kRule +
+                  "Connection Table End\nTotal 2 connections.\n\n");
 }
 
-TEST_F(EngineTest, SelfListingMarksEveryEntryWithAState)
+TEST_F(EngineTest, ListingsSelectByStateSelfDirectionAndNatTypeTwo)
 {
-    ConnTblEntry away = entry(3, 0x24, 0x00);
-    ConnTblEntry cleared = entry(4, 0x20, 0x01);
-    const ConnTblEntry entries[] = {entry(1, 0x11, 0x01), away, cleared};
-    std::string listing = printed(entries, 3, 1, 9, 1);
-    EXPECT_EQ(ids(listing), (std::vector<int>{1, 3}));
-    EXPECT_NE(listing.find("state: CONN_IS_CLOSED\n"), std::string::npos);
-    EXPECT_NE(listing.find("nat type: 1 (203.0.113.5:61000), self connection: Y, inbound route 1f"),
-              std::string::npos);
-    EXPECT_NE(listing.find("nat type: 2 (203.0.113.5:61000), self connection: N, inbound route 1f"),
-              std::string::npos);
-    EXPECT_NE(listing.find("Total 2 connections.\n\n"), std::string::npos);
-}
-
-TEST_F(EngineTest, OtherListingsSelectByDirectionAndNatTypeTwo)
-{
-    const ConnTblEntry entries[] = {
-        entry(1, 0x14, 0x02), // direction 2, NAT type 1
-        entry(2, 0x14, 0x01), // direction 1
-        entry(3, 0x24, 0x02), // direction 2, NAT type 2
-        entry(4, 0x04, 0x32), // direction 2 under other bits, NAT type 0
-        entry(5, 0x20, 0x02), // no state: never printed
+    const std::vector<ConnTblEntry> entries = {
+        tcp_entry(1, 0x14, 0x02), // direction 2, NAT type 1
+        tcp_entry(2, 0x11, 0x01), // direction 1, closed
+        tcp_entry(3, 0x24, 0x02), // direction 2, NAT type 2
+        tcp_entry(4, 0x04, 0x32), // direction 2 under other bits, NAT type 0
+        tcp_entry(5, 0x20, 0x02), // no state: never printed
+        tcp_entry(6, 0x24, 0x00),
     };
-    EXPECT_EQ(ids(printed(entries, 5, 0, 2, 0)), (std::vector<int>{1, 4}));
-    EXPECT_EQ(ids(printed(entries, 5, 0, 2, 1)), (std::vector<int>{3}));
-    EXPECT_EQ(ids(printed(entries, 5, 0, 1, 0)), (std::vector<int>{2}));
-    EXPECT_EQ(ids(printed(entries, 5, 0, 1, 1)), (std::vector<int>{}));
-    EXPECT_EQ(printed(entries, 5, 0, 2, 1).find("self connection"), std::string::npos);
-}
-
-TEST_F(EngineTest, NoEntriesPrintOnlyTheEnd)
-{
-    const ConnTblEntry one[] = {tcp_entry()};
-    EXPECT_EQ(printed(one, 0, 0, 2, 0), kNone);
-    EXPECT_EQ(printed(one, -3, 1, 0, 0), kNone);
-    const ConnTblEntry cleared[] = {entry(1, 0x20, 0x02), entry(2, 0x00, 0x00)};
-    EXPECT_EQ(printed(cleared, 2, 1, 0, 0), kNone);
-    // A missing table is told, not read.
-    EXPECT_EQ(printed(nullptr, 5, 1, 0, 0),
-              "[zoltNat_ShowConnTable]:no entries given for 5 connections\n" + kNone);
-}
-
-TEST_F(EngineTest, StatesWithoutANameStayInsideTheTable)
-{
+    EXPECT_EQ(ids(shown(entries, 6, 0, 2, 0)), (std::vector<int>{1, 4}));
+    EXPECT_EQ(ids(shown(entries, 6, 0, 2, 1)), (std::vector<int>{3}));
+    EXPECT_EQ(ids(shown(entries, 6, 0, 1, 0)), (std::vector<int>{2}));
+    EXPECT_EQ(ids(shown(entries, 6, 0, 1, 1)), (std::vector<int>{}));
+    EXPECT_EQ(shown(entries, 6, 0, 2, 1).find("self connection"), std::string::npos);
+    std::string self = shown(entries, 6, 1, 9, 1);
+    EXPECT_EQ(ids(self), (std::vector<int>{1, 2, 3, 4, 6}));
+    EXPECT_NE(self.find("state: CONN_IS_CLOSED\n"), std::string::npos);
+    EXPECT_NE(self.find("nat type: 1 (203.0.113.5:61000), self connection: Y, inbound route 1f"), std::string::npos);
+    EXPECT_NE(self.find("nat type: 2 (203.0.113.5:61000), self connection: N, inbound route 1f"), std::string::npos);
+    EXPECT_NE(self.find("Total 5 connections.\n\n"), std::string::npos);
+    // Nothing to print, and a missing table told, not read.
+    EXPECT_EQ(shown(entries, 0, 0, 2, 0), kNone);
+    EXPECT_EQ(shown(entries, -3, 1, 0, 0), kNone);
+    EXPECT_EQ(shown({tcp_entry(1, 0x20, 0x02), tcp_entry(2, 0, 0)}, 2, 1, 0, 0), kNone);
+    EXPECT_EQ(shown({}, 5, 1, 0, 0), "[zoltNat_ShowConnTable]:no entries given for 5 connections\n" + kNone);
     for (uint8_t state = 1; state < 16; ++state) {
-        const ConnTblEntry e[] = {entry(1, state, 0x01)};
-        std::string listing = printed(e, 1, 1, 0, 0);
         std::string name = state < 7 ? g_ConnStateSym[state] : "CONN_STATE_UNKNOWN";
-        EXPECT_NE(listing.find(", state: " + name + "\n"), std::string::npos) << int(state);
+        EXPECT_NE(shown({tcp_entry(1, state, 1)}, 1, 1, 0, 0).find(", state: " + name + "\n"), std::string::npos);
     }
 }
 
 TEST_F(EngineTest, AddedEntryReachesTheEngineWholeAndIsPrintedAsStored)
 {
     ConnTblEntry e = tcp_entry();
-    sandbox::StdoutCapture out;
-    EXPECT_EQ(agApi_natAddConnTblEntry(e), 0);
     // Words as they lie in memory on the little-endian router.
-    EXPECT_EQ(out.finish(), "agApi_natAddConnTblEntryadd Conn : [A01A8C0:38C7 -->22D8B85D:BB01]\n");
-    const natsim_call &c = only_call();
-    EXPECT_EQ(c.code, 0x40046447u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char *>(c.record), c.record_len), bytes(e));
-
-    // The engine's own answer is passed on; a refusal is -1.
-    natsim_force_result(0x40046447, 3);
-    sandbox::StdoutCapture answered;
-    EXPECT_EQ(agApi_natAddConnTblEntry(e), 3);
-    EXPECT_EQ(answered.finish(), "agApi_natAddConnTblEntryadd Conn : [A01A8C0:38C7 -->22D8B85D:BB01]\n");
-    natsim_force_result(0x40046447, -5);
-    sandbox::StdoutCapture refused;
-    EXPECT_EQ(agApi_natAddConnTblEntry(e), -1);
-    EXPECT_EQ(refused.finish(), "[agApi_natAddConnTblEntry]:ioctl_set_msg failed:-5\n");
+    EXPECT_EQ(printed([&] { EXPECT_EQ(agApi_natAddConnTblEntry(e), 0); }),
+              "agApi_natAddConnTblEntryadd Conn : [A01A8C0:38C7 -->22D8B85D:BB01]\n");
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(only_call().record), only_call().record_len), bytes(e));
+    EXPECT_EQ(zoltNat_isLegalConn(e), 1);
+    ConnTblEntry no_source = e, no_destination = e, no_source_port = e, no_destination_port = e;
+    no_source.ulSrcIp = no_destination.ulDstIp = no_source_port.usSrcPort = no_destination_port.usDstPort = 0;
+    for (const ConnTblEntry &missing : {no_source, no_destination, no_source_port, no_destination_port})
+        EXPECT_EQ(zoltNat_isLegalConn(missing), 0);
 }
 
-TEST_F(EngineTest, LegalConnectionNeedsBothEndsAndPorts)
+// ---- Recovery ------------------------------------------------------------
+
+// The entry recovery makes of an established socket: the remote end is the
+// source, the router's end the destination; nothing else is set.
+ConnTblEntry recovered(const char *remote, uint16_t remote_port, const char *local, uint16_t local_port)
 {
-    EXPECT_EQ(zoltNat_isLegalConn(tcp_entry()), 1);
-    for (int missing = 0; missing < 4; ++missing) {
-        ConnTblEntry e = tcp_entry();
-        if (missing == 0) e.ulSrcIp = 0;
-        if (missing == 1) e.ulDstIp = 0;
-        if (missing == 2) e.usSrcPort = 0;
-        if (missing == 3) e.usDstPort = 0;
-        EXPECT_EQ(zoltNat_isLegalConn(e), 0) << missing;
+    return {.ulSrcIp = inet_addr(remote), .ulDstIp = inet_addr(local), .usSrcPort = htons(remote_port),
+            .usDstPort = htons(local_port), .bProtocol = 6};
+}
+
+std::string line(const std::string &local, const std::string &remote, const std::string &state)
+{
+    return "   2: " + local + " " + remote + " " + state +
+           " 00000000:00000000 00:00000000 00000000     0        0 4712 1 0000000000000000 20 4 30 10 -1";
+}
+
+// Socket list lines as the kernel writes them: local 127.0.0.1:8080 and
+// remote 127.0.0.1:40001 (0x9C41), established; and the same socket
+// listening.
+const std::string kEstablished =
+    "   1: 0100007F:1F90 0100007F:9C41 01 00000000:00000000 00:00000000 00000000     0"
+    "        0 4711 1 0000000000000000 20 4 30 10 -1";
+const std::string kListening =
+    "   0: 0100007F:1F90 00000000:0000 0A 00000000:00000000 00:00000000 00000000     0"
+    "        0 4710 1 0000000000000000 100 0 0 10 0";
+
+TEST_F(EngineTest, OnlyEstablishedIpv4SocketsWithBothEndsBecomeEntries)
+{
+    const std::pair<std::string, int> rows[] = {
+        {kEstablished, 1},
+        {kListening, 0},
+        {line("0100007F:1F90", "0100007F:9C42", "06"), 0}, // time-wait
+        {line("0100007F:1F90", "00000000:9C41", "01"), 0}, // no remote address
+        {line("0100007F:1F90", "0100007F:0000", "01"), 0}, // no remote port
+        {line("0100007f:1f90", "0100007f:9c41", "01"), 1}, // lower-case digits
+        {"   1: 0100007F:1F90 0100007F:9C41 01", 1},        // fields up to the state
+        {"   1: 0100007F:1F90 0100007F:9C41", 0},           // no state
+        {"  sl  local_address rem_address   st tx_queue rx_queue tr tm->when", 0},
+        {line("0000000000000000FFFF00000100007F:1F90", "0100007F:9C41", "01"), 0}, // not IPv4
+        {line(std::string(65, '1') + ":1F90", "0100007F:9C41", "01"), 0},
+        {"", 0},
+        {"1: :1F90 0100007F:9C41 01", 0},
+        {line("0100007F:11F90", "0100007F:9C41", "01"), 1}, // a port keeps its low 16 bits
+    };
+    for (const auto &[text, usable] : rows) {
+        ConnTblEntry e;
+        std::memset(&e, 0xa5, sizeof e);
+        EXPECT_EQ(zoltNat_ProcTcpToConnTbl(text.c_str(), &e), usable) << text;
+        if (usable)
+            EXPECT_EQ(bytes(e), bytes(recovered("127.0.0.1", 40001, "127.0.0.1", 8080))) << text;
     }
+    // Nothing to read or nowhere to write.
+    ConnTblEntry e;
+    EXPECT_EQ(zoltNat_ProcTcpToConnTbl(nullptr, &e), 0);
+    EXPECT_EQ(bytes(e), bytes(ConnTblEntry{}));
+    EXPECT_EQ(zoltNat_ProcTcpToConnTbl(kEstablished.c_str(), nullptr), 0);
+}
+
+TEST_F(EngineTest, SocketListIsHandedOverLineByLine)
+{
+    // An overlong line whose tail reads like a socket line is passed over
+    // whole; the last line needs no newline.
+    std::string overlong = std::string(9000, ' ') + line("0200007F:0050", "0300007F:1234", "01");
+    sandbox::socket_list("  sl  local_address rem_address   st\n" + kListening + "\n" + overlong + "\n" + kEstablished +
+                         "\n" + line("0A01A8C0:0016", "6401A8C0:D431", "01"));
+    EXPECT_EQ(printed(zoltNat_DoConnRecovery),
+              "[zoltNat_DoConnRecovery]:socket line longer than 8191 bytes passed over\n"
+              "agApi_natAddConnTblEntryadd Conn : [100007F:419C -->100007F:901F]\n"
+              "agApi_natAddConnTblEntryadd Conn : [6401A8C0:31D4 -->A01A8C0:1600]\n");
+    ASSERT_EQ(natsim_log_size(), 2u);
+    for (size_t i : {0, 1})
+        EXPECT_EQ(std::string(reinterpret_cast<const char *>(natsim_log_entry(i)->record), sizeof(ConnTblEntry)),
+                  bytes(i ? recovered("192.168.1.100", 54321, "192.168.1.10", 22)
+                          : recovered("127.0.0.1", 40001, "127.0.0.1", 8080)));
+
+    natsim_reset();
+    sandbox::socket_list("", true);
+    EXPECT_EQ(printed(zoltNat_DoConnRecovery), "zoltNat_DoConnRecovery5915 : file /proc/net/tcp open error \n");
+    EXPECT_EQ(natsim_log_size(), 0u);
 }
 
 } // namespace

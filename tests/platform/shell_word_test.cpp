@@ -1,5 +1,6 @@
 // Settings texts placed into shell commands: ordinary values stay
-// byte-exact, everything else reaches the shell as one inert word.
+// byte-exact, everything else reaches the shell as one inert word; and a
+// line that does not fit its buffer is refused whole.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -21,52 +22,36 @@ std::string shell_word(const std::string &text)
 // What /bin/sh makes of a command line: each argument of printf '[%s]'.
 std::string shell_arguments(const std::string &command_tail)
 {
-    std::string command = "printf '[%s]' " + command_tail;
-    FILE *p = popen(command.c_str(), "r");
+    FILE *p = popen(("printf '[%s]' " + command_tail).c_str(), "r");
     std::string out;
     char buf[256];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
         out.append(buf, n);
-    pclose(p);
-    return out;
+    return pclose(p) == 0 ? out : "failed: " + out;
 }
 
-TEST(ShellWord, OrdinarySettingsStayByteExact)
+TEST(ShellWord, OrdinaryTextsStayAndTheRestIsOneQuotedWordTheShellReadsBack)
 {
-    for (const char *text : {"", "eth0", "192.168.1.0/24", "ppp0", "a-b_c.d:e,f@g%h+i=j", "ABCxyz019"})
-        EXPECT_EQ(shell_word(text), text);
-}
-
-TEST(ShellWord, AnythingElseBecomesOneSingleQuotedWord)
-{
-    EXPECT_EQ(shell_word("x;reboot"), "'x;reboot'");
-    EXPECT_EQ(shell_word("$(reboot)"), "'$(reboot)'");
-    EXPECT_EQ(shell_word("a b"), "'a b'");
-    EXPECT_EQ(shell_word("it's"), "'it'\\''s'");
-    EXPECT_EQ(shell_word("'"), "''\\'''");
-}
-
-TEST(ShellWord, TheShellSeesExactlyTheTextAsOneArgument)
-{
-    const std::string hostile[] = {"x;reboot", "$(touch /x)", "`id`", "a b\tc", "it's", "''",
-                                   "\\", "a\nb", "*", "~root", "-n", "!x", "a\"b", "#c", "{a,b}",
-                                   "\x01\x7f\xff", "&", "|", "<x", ">y", "$HOME", "${PATH}"};
-    for (const std::string &text : hostile)
-        EXPECT_EQ(shell_arguments(shell_word(text)), "[" + text + "]") << text;
-
+    const std::pair<std::string, std::string> rows[] = {
+        {"", ""}, {"eth0", "eth0"}, {"192.168.1.0/24", "192.168.1.0/24"}, {"a-b_c.d:e,f@g%h+i=j", "a-b_c.d:e,f@g%h+i=j"},
+        {"ABCxyz019", "ABCxyz019"}, {"x;reboot", "'x;reboot'"}, {"$(reboot)", "'$(reboot)'"}, {"a b", "'a b'"},
+        {"it's", "'it'\\''s'"}, {"'", "''\\'''"}, {"`id`", "'`id`'"}, {"a\nb", "'a\nb'"}, {"-n", "-n"},
+        {"~root", "'~root'"}, {"\\", "'\\'"}, {"*", "'*'"}, {"!x", "'!x'"}, {"a\"b", "'a\"b'"}, {"#c", "'#c'"},
+        {"{a,b}", "'{a,b}'"}, {"\x01\x7f\xff", "'\x01\x7f\xff'"}, {"&", "'&'"}, {"|", "'|'"}, {"<x", "'<x'"},
+        {"$HOME", "'$HOME'"}, {"${PATH}", "'${PATH}'"}, {"''", "''\\'''\\'''"}};
+    for (const auto &[text, word] : rows) {
+        EXPECT_EQ(shell_word(text), word) << text;
+        if (!text.empty())
+            EXPECT_EQ(shell_arguments(word), "[" + text + "]") << text;
+    }
     std::mt19937 rng(7);
     for (int i = 0; i < 200; ++i) {
-        std::string text;
-        int len = static_cast<int>(rng() % 12);
-        for (int k = 0; k < len; ++k)
-            text += static_cast<char>(1 + rng() % 255);
+        std::string text(1 + rng() % 12, ' ');
+        for (char &c : text)
+            c = static_cast<char>(1 + rng() % 255);
         EXPECT_EQ(shell_arguments(shell_word(text)), "[" + text + "]");
     }
-}
-
-TEST(ShellWord, DoubleQuotedAssignmentValuesKeepTheirText)
-{
+    // Inside a double-quoted assignment value.
     for (const std::string text : {"br0", "a\"b", "$(reboot)", "`id`", "back\\slash", "a b;c"}) {
         arnonat::LineBuffer<256> b;
         b.raw("\"").quoted(text.c_str()).raw("\"");
@@ -74,33 +59,26 @@ TEST(ShellWord, DoubleQuotedAssignmentValuesKeepTheirText)
     }
 }
 
-TEST(LineBuffer, AcceptsUpToItsSizeAndRefusesBeyond)
+TEST(LineBuffer, TakesUpToItsSizeAndRefusesTheWholeLineBeyond)
 {
     arnonat::LineBuffer<8> b;
     b.append("%s", "1234567");
     EXPECT_TRUE(b.fits());
     EXPECT_STREQ(b.c_str(), "1234567");
-
     b.append("%d", 8);
     EXPECT_FALSE(b.fits());
-    // Once cut it stays cut, even for a text that would fit.
-    b.raw("");
+    b.clear();
+    b.append("%s", "1234567").raw("").raw("8").raw(""); // once cut it stays cut, even for a text that fits
     EXPECT_FALSE(b.fits());
-
     b.clear();
     b.raw("12").word("a b c"); // the quoted word needs 7 more bytes
     EXPECT_FALSE(b.fits());
     EXPECT_STREQ(b.c_str(), "12");
-}
-
-TEST(LineBuffer, RefusedTextPrintsOneNoticeLine)
-{
-    arnonat::LineBuffer<4> b;
-    b.raw("toolong");
+    arnonat::LineBuffer<4> small;
+    small.raw("toolong");
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(b.ready("unit"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "[unit]:text longer than 3 bytes refused, nothing written or run\n");
+    EXPECT_FALSE(small.ready("unit"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[unit]:text longer than 3 bytes refused, nothing written or run\n");
 }
 
 } // namespace

@@ -1,10 +1,7 @@
 #include "support/sandbox.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "zolt_nvram.h"
 
@@ -22,8 +19,9 @@ namespace sandbox {
 
 namespace {
 
-bool g_entered = false;
-std::string g_original_path;
+namespace fs = std::filesystem;
+
+std::string g_original_path; // empty until the process entered its namespace
 std::vector<std::string> g_mounts; // mounted by the sandbox, innermost last
 
 void check(bool ok, const std::string &what)
@@ -34,41 +32,30 @@ void check(bool ok, const std::string &what)
     }
 }
 
-void mount_at(const std::string &target, const char *type, const std::string &options)
+// Mounts SOURCE on TARGET: a file system type with OPTIONS, or with FLAGS
+// a path bound over TARGET.
+void mount_on(const std::string &target, const std::string &source, unsigned long flags, const std::string &options = "")
 {
-    check(::mount(type, target.c_str(), type, 0, options.empty() ? nullptr : options.c_str()) == 0,
-          std::string("mount ") + type + " on " + target);
+    check(::mount(source.c_str(), target.c_str(), flags ? nullptr : source.c_str(), flags,
+                  options.empty() ? nullptr : options.c_str()) == 0,
+          "mount " + source + " on " + target);
     g_mounts.push_back(target);
-}
-
-void make_dirs(const std::string &path)
-{
-    std::string partial;
-    std::stringstream parts(path);
-    std::string part;
-    while (std::getline(parts, part, '/')) {
-        if (part.empty())
-            continue;
-        partial += "/" + part;
-        ::mkdir(partial.c_str(), 0755);
-    }
 }
 
 void write_executable(const std::string &path, const std::string &content)
 {
     write_file(path, content);
-    check(::chmod(path.c_str(), 0755) == 0, "chmod " + path);
+    fs::permissions(path, fs::perms(0755));
 }
 
 // An overlay over a system folder: its programs stay visible, what the test
 // adds lands on the sandbox's tmpfs.
 void overlay(const std::string &folder, const std::string &name)
 {
-    std::string upper = kHome + "/overlay/" + name + "/upper";
-    std::string work = kHome + "/overlay/" + name + "/work";
-    make_dirs(upper);
-    make_dirs(work);
-    mount_at(folder, "overlay", "lowerdir=" + folder + ",upperdir=" + upper + ",workdir=" + work);
+    std::string dir = kHome + "/overlay/" + name;
+    fs::create_directories(dir + "/upper");
+    fs::create_directories(dir + "/work");
+    mount_on(folder, "overlay", 0, "lowerdir=" + folder + ",upperdir=" + dir + "/upper,workdir=" + dir + "/work");
 }
 
 // A stub that records its name and arguments, then runs REST.
@@ -83,66 +70,43 @@ std::string recording_stub(const std::string &name, const std::string &rest = ""
            "} >> " + kCallLog + "\n" + rest;
 }
 
-void unmount_all()
-{
-    while (!g_mounts.empty()) {
-        ::umount2(g_mounts.back().c_str(), MNT_DETACH);
-        g_mounts.pop_back();
-    }
-}
-
 const std::string kHostTmp = "/mnt/arnonat-host-tmp";
-
-bool build_tree_under_tmp()
-{
-    return std::string(ARNONAT_SOURCE_DIR).rfind("/tmp/", 0) == 0 ||
-           std::string(ARNONAT_BINARY_DIR).rfind("/tmp/", 0) == 0;
-}
+const std::string kTrees[] = {ARNONAT_SOURCE_DIR, ARNONAT_BINARY_DIR};
 
 void enter_namespace()
 {
-    ::mkdir("/mnt", 0755);
-    make_dirs(kHome);
+    fs::create_directories(kHome);
     check(::unshare(CLONE_NEWNS) == 0, "unshare (the tests run as root)");
     check(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0, "make / private");
     // A checkout under /tmp stays reachable through this bind once the
     // sandbox's own tmpfs hides the host's /tmp.
-    if (build_tree_under_tmp()) {
-        make_dirs(kHostTmp);
+    if (kTrees[0].rfind("/tmp/", 0) == 0 || kTrees[1].rfind("/tmp/", 0) == 0) {
+        fs::create_directories(kHostTmp);
         check(::mount("/tmp", kHostTmp.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0, "bind host /tmp");
     }
     const char *path = std::getenv("PATH");
     g_original_path = path ? path : "/usr/bin:/bin:/usr/sbin:/sbin";
-    g_entered = true;
-}
-
-bool is_same_folder(const char *a, const char *b)
-{
-    struct stat sa, sb;
-    return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 void build()
 {
-    mount_at(kHome, "tmpfs", "mode=0755");
-    mount_at("/tmp", "tmpfs", "mode=1777");
-    for (const std::string &tree : {std::string(ARNONAT_SOURCE_DIR), std::string(ARNONAT_BINARY_DIR)})
+    mount_on(kHome, "tmpfs", 0, "mode=0755");
+    mount_on("/tmp", "tmpfs", 0, "mode=1777");
+    for (const std::string &tree : kTrees)
         if (tree.rfind("/tmp/", 0) == 0) {
             // The programs under test and their libraries, at their own path.
             std::string top = tree.substr(0, tree.find('/', 5));
-            make_dirs(top);
-            check(::mount((kHostTmp + top.substr(4)).c_str(), top.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0,
-                  "bind " + top);
-            g_mounts.push_back(top);
+            fs::create_directories(top);
+            mount_on(top, kHostTmp + top.substr(4), MS_BIND | MS_REC);
         }
-
     overlay("/usr/sbin", "usr-sbin");
-    if (!is_same_folder("/sbin", "/usr/sbin"))
+    std::error_code missing;
+    if (!fs::equivalent("/sbin", "/usr/sbin", missing))
         overlay("/sbin", "sbin");
     overlay("/etc", "etc");
 
     std::string bin = kHome + "/bin";
-    make_dirs(bin);
+    fs::create_directories(bin);
     for (const char *tool : {"iptables", "ip4tables", "ip6tables"})
         write_executable(bin + "/" + tool, recording_stub(tool));
     write_executable(bin + "/date",
@@ -150,19 +114,15 @@ void build()
                      "if [ \"$1\" = -u ] && [ -f " + kHome + "/date.utc ]; then cat " + kHome + "/date.utc; exit 0; fi\n"
                      "if [ \"$#\" = 0 ] && [ -f " + kHome + "/date.local ]; then cat " + kHome + "/date.local; exit 0; fi\n"
                      "exec /bin/date \"$@\"\n");
-
-    write_executable("/usr/sbin/carno-iptables-firewall.sh",
-                     recording_stub("/usr/sbin/carno-iptables-firewall.sh"));
+    write_executable("/usr/sbin/carno-iptables-firewall.sh", recording_stub("/usr/sbin/carno-iptables-firewall.sh"));
     // The runner runs the run-time rules file as the router's does, so the
     // commands in it show up in the call log too.
     write_executable("/sbin/main_run_custom_services",
                      recording_stub("/sbin/main_run_custom_services",
-                                    "[ -f /tmp/custom-service-rules ] && sh /tmp/custom-service-rules\n"
-                                    "exit 0\n"));
-    make_dirs("/etc/arno-iptables-firewall");
+                                    "[ -f /tmp/custom-service-rules ] && sh /tmp/custom-service-rules\nexit 0\n"));
+    fs::create_directories("/etc/arno-iptables-firewall");
     write_file("/etc/arno-iptables-firewall/custom-rules", kStockRules);
     write_file(kCallLog, "");
-
     ::setenv("PATH", (bin + ":" + g_original_path).c_str(), 1);
     ::setenv("ZOLT_NVRAM_FILE", (kHome + "/nvram.db").c_str(), 1);
 }
@@ -171,25 +131,21 @@ void build()
 
 void Test::SetUp()
 {
-    if (!g_entered)
+    if (g_original_path.empty())
         enter_namespace();
-    unmount_all();
+    while (!g_mounts.empty()) {
+        ::umount2(g_mounts.back().c_str(), MNT_DETACH);
+        g_mounts.pop_back();
+    }
     build();
 }
 
 Result run(const std::string &command)
 {
-    std::string out_path = kHome + "/stdout";
-    std::string err_path = kHome + "/stderr";
     std::fflush(stdout);
-    std::string full = "( " + command + " ) >" + out_path + " 2>" + err_path + " </dev/null";
-    int status = std::system(full.c_str());
-    Result r;
-    if (status != -1 && WIFEXITED(status))
-        r.status = WEXITSTATUS(status);
-    r.out = read_file(out_path);
-    r.err = read_file(err_path);
-    return r;
+    int status = std::system(("( " + command + " ) >" + kHome + "/stdout 2>" + kHome + "/stderr </dev/null").c_str());
+    return {status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(kHome + "/stdout"),
+            read_file(kHome + "/stderr")};
 }
 
 Result arnonat(const std::string &args)
@@ -206,37 +162,36 @@ std::string program(const std::string &path)
 void private_dev(const std::vector<std::string> &refusing)
 {
     std::string real = kHome + "/real-dev";
-    make_dirs(real);
-    check(::mount("/dev", real.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0, "bind /dev");
-    g_mounts.push_back(real);
-    mount_at("/dev", "tmpfs", "mode=0755");
+    fs::create_directories(real);
+    mount_on(real, "/dev", MS_BIND | MS_REC);
+    mount_on("/dev", "tmpfs", 0, "mode=0755");
     for (const std::string node : {"null", "zero", "urandom"}) {
-        std::string target = "/dev/" + node;
-        write_file(target, "");
-        check(::mount((real + "/" + node).c_str(), target.c_str(), nullptr, MS_BIND, nullptr) == 0,
-              "bind " + target);
-        g_mounts.push_back(target);
+        write_file("/dev/" + node, "");
+        mount_on("/dev/" + node, real + "/" + node, MS_BIND);
     }
     for (const std::string &path : refusing) {
         write_file(path, "");
-        check(::mount((real + "/null").c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0,
-              "bind /dev/null over " + path);
-        g_mounts.push_back(path);
+        mount_on(path, real + "/null", MS_BIND);
     }
+}
+
+void socket_list(const std::string &text, bool absent)
+{
+    fs::create_directories(kHome + "/net");
+    absent ? (void)::unlink((kHome + "/net/tcp").c_str()) : write_file(kHome + "/net/tcp", text);
+    mount_on("/proc/" + std::to_string(::getpid()) + "/net", kHome + "/net", MS_BIND);
 }
 
 void sized_tmp(size_t bytes)
 {
-    mount_at("/tmp", "tmpfs", "mode=1777,size=" + std::to_string(bytes));
+    mount_on("/tmp", "tmpfs", 0, "mode=1777,size=" + std::to_string(bytes));
 }
 
 void leave_free_on_tmp(size_t bytes)
 {
     struct statvfs fs;
     check(::statvfs("/tmp", &fs) == 0, "statvfs /tmp");
-    size_t page = fs.f_frsize;
-    size_t used = (fs.f_blocks - fs.f_bfree) * page;
-    size_t size = used + (bytes + page - 1) / page * page;
+    size_t page = fs.f_frsize, size = (fs.f_blocks - fs.f_bfree) * page + (bytes + page - 1) / page * page;
     // A tmpfs of size 0 would have no limit at all.
     check(size > 0, "/tmp holds nothing to leave room beside");
     std::string options = "size=" + std::to_string(size);
@@ -250,11 +205,7 @@ void set(const std::string &key, const std::string &value)
 
 std::vector<std::string> calls()
 {
-    std::vector<std::string> lines;
-    std::stringstream log(read_file(kCallLog));
-    for (std::string line; std::getline(log, line);)
-        lines.push_back(line);
-    return lines;
+    return split_lines(read_file(kCallLog));
 }
 
 void clear_calls()
@@ -276,9 +227,7 @@ void set_date(const std::string &local, const std::string &utc)
 std::string read_file(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::vector<std::string> split_lines(const std::string &text)
@@ -294,19 +243,13 @@ std::vector<std::string> split_lines(const std::string &text)
 
 int open_descriptors()
 {
-    int n = 0;
-    if (DIR *d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d))
-            ++n;
-        ::closedir(d);
-    }
-    return n;
+    auto fds = fs::directory_iterator("/proc/self/fd");
+    return static_cast<int>(std::distance(begin(fds), end(fds)));
 }
 
 bool exists(const std::string &path)
 {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    return fs::exists(fs::symlink_status(path));
 }
 
 void write_file(const std::string &path, const std::string &content)
@@ -316,21 +259,18 @@ void write_file(const std::string &path, const std::string &content)
     check(out.good(), "write " + path);
 }
 
-StdoutCapture::StdoutCapture()
+StdoutCapture::StdoutCapture() : file_(std::tmpfile())
 {
-    std::string name = kHome + "/captured-XXXXXX";
-    int fd = ::mkstemp(name.data());
-    check(fd >= 0, "mkstemp");
-    path_ = name;
+    check(file_ != nullptr, "tmpfile");
     std::fflush(stdout);
     saved_ = ::dup(STDOUT_FILENO);
-    ::dup2(fd, STDOUT_FILENO);
-    ::close(fd);
+    ::dup2(fileno(file_), STDOUT_FILENO);
 }
 
 StdoutCapture::~StdoutCapture()
 {
     finish();
+    std::fclose(file_);
 }
 
 std::string StdoutCapture::finish()
@@ -341,9 +281,7 @@ std::string StdoutCapture::finish()
     ::dup2(saved_, STDOUT_FILENO);
     ::close(saved_);
     saved_ = -1;
-    std::string text = read_file(path_);
-    ::unlink(path_.c_str());
-    return text;
+    return read_file("/proc/self/fd/" + std::to_string(fileno(file_)));
 }
 
 } // namespace sandbox

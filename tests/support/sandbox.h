@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,11 @@ protected:
     void SetUp() override;
 };
 
+// A command's exit status (-1 when it did not exit), standard output and
+// standard error.
 struct Result {
-    int status = -1;    // exit status, or -1 when the command did not exit
-    std::string out;    // standard output
-    std::string err;    // standard error
+    int status = -1;
+    std::string out, err;
 };
 
 // Runs COMMAND through /bin/sh inside the sandbox.
@@ -44,12 +46,16 @@ std::string program(const std::string &path);
 // REFUSING: a device that opens and refuses every ioctl.
 void private_dev(const std::vector<std::string> &refusing = {});
 
-// Puts a fresh tmpfs of BYTES on /tmp, hiding what /tmp held.
+// Shows TEXT to this process as the kernel's socket list (/proc/net/tcp),
+// or, when ABSENT, leaves it without one.
+void socket_list(const std::string &text, bool absent = false);
+
+// Puts a fresh tmpfs of BYTES on /tmp, hiding what /tmp held; shrinks that
+// /tmp so that BYTES (rounded up to whole pages) stay free.
 void sized_tmp(size_t bytes);
-// Shrinks that /tmp so that BYTES (rounded up to whole pages) stay free.
 void leave_free_on_tmp(size_t bytes);
 
-// Settings store of the sandbox.
+// Sets KEY in the sandbox's settings store.
 void set(const std::string &key, const std::string &value);
 
 // Every command the stubs recorded, one per line: the program name and its
@@ -65,13 +71,13 @@ void install_tripwire();
 void set_date(const std::string &local, const std::string &utc);
 
 std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &content);
+bool exists(const std::string &path);
 // The lines of TEXT, without their newlines.
 std::vector<std::string> split_lines(const std::string &text);
-// Descriptors the process has open now (to see that every call closes what
-// it opened).
+// Descriptors the process has open now (to see that a call closes what it
+// opened).
 int open_descriptors();
-bool exists(const std::string &path);
-void write_file(const std::string &path, const std::string &content);
 
 // The stock custom rules the sandbox starts with.
 inline const std::string kStockRules =
@@ -86,8 +92,8 @@ public:
     std::string finish();
 
 private:
+    FILE *file_;
     int saved_ = -1;
-    std::string path_;
 };
 
 } // namespace sandbox

@@ -1,0 +1,122 @@
+// What the fuzz targets share: the input as text and its parts, a private
+// settings store written from them, and the checks on the rule files the
+// generators write.  A failed check stops the run, and libFuzzer keeps the
+// input that did it.
+#pragma once
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fuzz {
+
+// The targets' notices would only slow a run down.
+inline const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
+
+inline void check(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
+
+// The input as text, cut at its first NUL (a setting holds none).
+inline std::string text(const uint8_t *data, size_t size)
+{
+    std::string t(reinterpret_cast<const char *>(data), size);
+    return t.substr(0, t.find('\0'));
+}
+
+// TEXT split at SEP into at most MAX parts (at least one), with empty ones
+// up to MIN.
+inline std::vector<std::string> parts(const std::string &text, char sep, size_t max = 64, size_t min = 1)
+{
+    std::vector<std::string> out;
+    for (size_t start = 0; start <= text.size() && out.size() < max;) {
+        size_t end = std::min(text.find(sep, start), text.size());
+        out.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    out.resize(std::max(out.size(), min));
+    return out;
+}
+
+// A file of this process under /tmp; the settings store is "store".
+inline std::string path(const char *name)
+{
+    return "/tmp/arnonat-fuzz-" + std::to_string(::getpid()) + "-" + name;
+}
+
+inline const std::string kStore = path("store");
+inline const bool kStoreSet = ::setenv("ZOLT_NVRAM_FILE", kStore.c_str(), 1) == 0;
+
+// Writes the store: KEY=VALUE lines with the store's escapes, without its
+// locking and syncing, so that runs stay fast.
+inline void write_store(const std::vector<std::pair<std::string, std::string>> &settings)
+{
+    FILE *f = std::fopen(kStore.c_str(), "w");
+    check(f != nullptr);
+    for (const auto &[key, value] : settings) {
+        std::fprintf(f, "%s=", key.c_str());
+        for (char c : value.substr(0, value.find('\0')))
+            std::fputs(c == '\n' ? "\\n" : c == '\\' ? "\\\\" : std::string(1, c).c_str(), f);
+        std::fputc('\n', f);
+    }
+    std::fclose(f);
+}
+
+// The whole file at PATH; a file that cannot be read is a fault.
+inline std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    check(in.is_open());
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The text GENERATE (a generator given a path) writes into a fresh rule
+// file of this process; a generator's failure is a fault.
+template <typename Generate>
+std::string generated(Generate generate)
+{
+    static const std::string rules = path("rules");
+    ::unlink(rules.c_str());
+    check(generate(rules.c_str()) == 0);
+    return read_file(rules);
+}
+
+// Checks every command of the rule file TEXT: each is "iptables ..."
+// made only of plain characters and single-quoted words (a quote inside one
+// written as '\''; a quoted word may hold a newline), ending with an
+// unquoted newline.  Returns the number of commands.
+inline size_t check_rule_file(const std::string &text)
+{
+    size_t commands = 0, start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (i == start)
+            check(text.compare(start, 9, "iptables ") == 0);
+        if (c == '\'') {
+            i = text.find('\'', i + 1);
+            check(i != std::string::npos);
+        } else if (c == '\\') {
+            check(i + 1 < text.size() && text[++i] == '\'');
+        } else if (c == '\n') {
+            ++commands;
+            start = i + 1;
+        } else {
+            check(c != '\0' && (std::isalnum(static_cast<unsigned char>(c)) || std::strchr("._-:/,@%+= !", c)));
+        }
+    }
+    check(start == text.size()); // no command written half
+    return commands;
+}
+
+} // namespace fuzz

@@ -1,0 +1,125 @@
+// Every library function of the table against the simulated engine: the
+// command and bytes the engine receives, and the function's answer when the
+// engine takes the command, refuses it, or its device is missing.
+#include <climits>
+#include <cstddef>
+#include <map>
+
+#include "natapi/command_table.h"
+#include "natapi/library_test.h"
+
+namespace {
+
+using namespace natapi_test;
+
+TEST_F(EngineTest, EachFunctionSendsItsCommandAndAnswersByItsKind)
+{
+    for (const Function &f : functions()) {
+        natsim_reset();
+        natsim_force_result(f.code, 7);
+        EXPECT_EQ(run(f.call), (Outcome{f.accepted_out, f.accepted})) << f.name;
+        const natsim_call &c = only_call();
+        EXPECT_EQ(c.code, f.code) << f.name;
+        EXPECT_STREQ(c.device, (f.code >> 8 & 0xff) == 0x65 ? AGAPI_IPV6_DEVICE : AGAPI_NAT_DEVICE) << f.name;
+        EXPECT_EQ(received(c), f.received) << f.name;
+        sandbox::clear_calls();
+
+        natsim_reset();
+        natsim_force_result(f.code, -5);
+        EXPECT_EQ(run(f.call), failure(f, -5)) << f.name;
+        EXPECT_EQ(natsim_log_size(), 1u) << f.name;
+
+        natsim_reset();
+        natsim_set_device(AGAPI_NAT_DEVICE, 0);
+        natsim_set_device(AGAPI_IPV6_DEVICE, 0);
+        EXPECT_EQ(run(f.call), failure(f, 0)) << f.name;
+        EXPECT_EQ(natsim_log_size(), 0u) << f.name;
+        EXPECT_EQ(sandbox::calls(), std::vector<std::string>{}) << "refused or missing: " << f.name;
+    }
+}
+
+// Inputs at the edges: refused before the device is opened, with a line
+// and nothing sent; the largest still sent; and values made of them.
+TEST_F(EngineTest, EdgeInputsAndWhatTheEngineReceives)
+{
+    char ww[] = "ww", web[] = "web", *del_web[] = {arg.del, web};
+    std::vector<char *> words(33, ww);
+    std::string x91(91, 'x'), x92(92, 'x'), all32 = "-> 0\n8004645f n32"; // x92 with ":b:c:d:e" is over 99
+    for (int i = 0; i < 32; ++i)
+        all32 += R"( "ww\0")";
+    auto none = [](const char *function, const char *what) {
+        return "[" + std::string(function) + "]:no " + what + " given, nothing sent\n-> -1\n";
+    };
+    const std::pair<std::function<int()>, std::string> rows[] = {
+        {[] { return agApi_natHook(nullptr); }, none("agApi_natHook", "interface name")},
+        {[] { return agApi_setAlg(nullptr, 1); }, "agApi_setAlg input parameters error.\n-> 0\n"},
+        {[] { return agApi_setAlg("", 1); }, "agApi_setAlg input parameters error.\n-> 0\n"},
+        {[&] { return agApi_natRuleAdd(33, words.data()); }, "[agApi_natRuleAdd]:33 words refused, at most 32 are sent\n-> -1\n"},
+        {[&] { return agApi_natRuleAdd2(33, words.data()); }, "[agApi_natRuleAdd2]:33 words refused, at most 32 are sent\n-> -1\n"},
+        {[] { return agApi_natRulePortCheck(3, nullptr); }, "[agApi_natRulePortCheck]:3 words refused, at most 32 are sent\n-> -1\n"},
+        {[&] { return agApi_natRulePortCheck(32, words.data()); }, all32 + "\n"},
+        {[&] { return agApi_natRulePortCheck(-3, words.data()); }, "-> -3\n8004645f n-3\n"},
+        {[&] { return agApi_natRulePortCheck(0, words.data()); }, "-> 0\n8004645f arg @\n"},
+        {[] { return agApi_natRuleDel(1, arg.del_words); }, none("agApi_natRuleDel", "rule ID")},
+        {[&] { return agApi_natRuleDel(2, del_web); }, "[agApi_natRuleDel]:ioctl_set_msg failed:-1\n-> -1\n80046408 arg 0\n"},
+        {[] { return agApi_natUnhook(nullptr); }, "-> 1\n80046427 arg 0\n"},
+        {[] { return agApi_natLanUnhook(nullptr); }, "-> 1\n800464ad arg 0\n"},
+        {[] { return agApi_natRuleMod(7, nullptr); }, none("agApi_natRuleMod", "rule")},
+        {[] { return agApi_fwServiceAdd(nullptr, 6, 1, 2); }, none("agApi_fwServiceAdd", "service name")},
+        {[] { return agApi_fwGetAllServices(arg.services, 127); }, "agApi_fwGetAllServices: Error, array need to be at least 128\n-> 0\n"},
+        {[] { return agApi_fwGetAllServices_Session2(arg.services, -1); },
+         "agApi_fwGetAllServices_Session2: Error, array need to be at least 128\n-> 0\n"},
+        {[] { return agApi_getFltrRuleCnt(nullptr); }, "-> 0\n"},
+        {[] { return agApi_fwSpiStatusGet(nullptr); }, "[agApi_fwSpiStatusGet]:ioctl_set_msg failed:-1\n-> -1\n8004641d arg 0\n"},
+        {[] { return agApi_natSetTMHttpHijackFlag(INT32_MAX - 9); },
+         "[agApi_natSetTMHttpHijackFlag]:value 2147483638 out of range, nothing sent\n-> -1\n"},
+        {[] { return agApi_fwPolicyAdd(0, nullptr, 0, 0, 0, 0, 0, 0); }, none("agApi_fwPolicyAdd", "policy name")},
+        {[] { return agApi_fwGetTriggerConf(nullptr); }, none("agApi_fwGetTriggerConf", "record")},
+        {[] { return agApi_fwGetNextTriggerConf(nullptr); }, none("agApi_fwGetNextTriggerConf", "record")},
+        {[] { return agApi_fwDelTriggerConf(nullptr); }, none("agApi_fwDelTriggerConf", "trigger name")},
+        {[] { return agApi_fwDelTriggerConf2(nullptr); }, none("agApi_fwDelTriggerConf2", "record")},
+        {[] { return agApi_fwTriggerConfStatusSet(nullptr, 1); }, none("agApi_fwTriggerConfStatusSet", "trigger name")},
+        {[] { return agApi_fwSetTriggerConf(); }, "-> 0\n"},
+        {[] { return agApi_fwURLFilterAddKeyword(nullptr); }, none("agApi_fwURLFilterAddKeyword", "keyword")},
+        {[] { return agApi_tmschDelConf_Session2(nullptr); }, none("agApi_tmschDelConf_Session2", "schedule name")},
+        {[] { return agApi_tmschAddConf("a", nullptr, "c", "d", "e", 1, 2, 3); }, none("agApi_tmschAddConf", "schedule text")},
+        {[&] { return agApi_tmschAddConf(x92.c_str(), "b", "c", "d", "e", 1, 0, 0); },
+         "[agApi_tmschAddConf]:text longer than 99 bytes refused, nothing written or run\n-> -1\n"},
+        {[&] { return agApi_tmschAddConf(x91.c_str(), "b", "c", "d", "e", 1, 0, 0); },
+         "-> 0\n8004643a n4 99:78787878.. 4:01000000 4:00000000 4:00000000\n"},
+        {[] { return agApi_natSetRegion(nullptr); }, none("agApi_natSetRegion", "text")},
+    };
+    for (const auto &[call, expected] : rows)
+        EXPECT_EQ(transcript(call), expected);
+    EXPECT_FALSE(sandbox::exists("/tmp/custom-service-rules"));
+    EXPECT_EQ(agApi_natSetTMHttpHijackFlag(INT32_MAX - 10), 1);
+    EXPECT_EQ(only_call().arg, static_cast<uint32_t>(INT32_MAX));
+}
+
+// The command table of the library, row by row against the codes the
+// engine's developers publish (the table above).
+TEST(CommandTable, EveryRowHasThePublishedCode)
+{
+    using namespace arnonat::natapi;
+    std::map<std::string, uint32_t> published;
+    for (const Function &f : functions())
+        EXPECT_TRUE(published.emplace(f.name, f.code).second) << "twice: " << f.name;
+    EXPECT_EQ(std::size(kCommands), published.size());
+    for (const CommandRow &r : kCommands)
+        EXPECT_EQ(command_code(r), published[r.function]) << r.function;
+}
+
+// On the 32-bit router the engine reads 260 and 132 bytes; on a wider host
+// the address slots widen with the pointers.
+TEST(MessageLayout, MatchesTheEngineOnThisTarget)
+{
+    EXPECT_EQ(offsetof(AgIoctlMsg, length), 4u);
+    EXPECT_EQ(offsetof(AgIoctlMsg, field), sizeof(void *) == 4 ? 132u : 136u);
+    EXPECT_EQ(sizeof(AgIoctlMsg), 4 + 128 + (sizeof(void *) == 4 ? 0 : 4) + 32 * sizeof(void *));
+    EXPECT_EQ(offsetof(AgArgVec, word), sizeof(void *));
+    EXPECT_EQ(sizeof(AgArgVec), sizeof(void *) == 4 ? 132u : 264u);
+    EXPECT_EQ(sizeof(ListenPortMap), 36u);
+    EXPECT_EQ(offsetof(ListenPortMap, chain), 4u);
+}
+
+} // namespace

@@ -1,0 +1,405 @@
+// The library's tests: the table of every function that sends the NAT
+// engine a command, run against the simulator (library_functions_test.cpp)
+// and the kernel's devices (library_functions_kernel_test.cpp), and the
+// helpers that show what the simulated engine received.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "agapi.h"
+#include "natapi/engine_test.h"
+
+namespace natapi_test {
+
+// A value as the engine sees it in memory.
+template <typename T>
+std::string bytes(const T &v)
+{
+    return std::string(reinterpret_cast<const char *>(&v), sizeof v);
+}
+
+// Bytes as text: two or more printable characters (and a final NUL) in
+// quotes, more than 16 bytes as their first four in hex and "..", else hex.
+inline std::string shown(const unsigned char *p, size_t n)
+{
+    size_t text = 0;
+    while (n <= 16 && text < n && p[text] >= 0x20 && p[text] < 0x7f)
+        ++text;
+    if (text >= 2 && (text == n || (text + 1 == n && p[text] == 0)))
+        return "\"" + std::string(reinterpret_cast<const char *>(p), text) + (text < n ? "\\0\"" : "\"");
+    char hex[40] = "";
+    for (size_t i = 0; i < n && i < (n > 16 ? 4 : 16); ++i)
+        std::snprintf(hex + 2 * i, 3, "%02x", p[i]);
+    return n > 16 ? hex + std::string("..") : hex;
+}
+
+// A word: a number, negative as 32 bits, or "@" for an address.
+inline std::string word(uintptr_t w)
+{
+    if (w < 0x10000)
+        return std::to_string(w);
+    if (w >= 0xffff0000u && w <= 0xffffffffu)
+        return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(w)));
+    return "@";
+}
+
+// One command as the engine received it: "arg" and the argument; "rec" with
+// the length and bytes of a record; or "n" and the count word, then each
+// field up to the last one set: its length and ":" when it has one, then
+// the bytes the engine copied, or the word itself.
+inline std::string received(const natsim_call &c)
+{
+    if (c.record_len)
+        return "rec" + std::to_string(c.record_len) + ":" + shown(c.record, c.record_len);
+    int last = -1;
+    for (int i = 0; i < AGAPI_MAX_FIELDS; ++i)
+        if (c.word[i] || c.length[i])
+            last = i;
+    if (last < 0 && c.count == 0)
+        return "arg " + word(c.arg);
+    std::string s = "n" + std::to_string(c.count);
+    for (int i = 0; i <= last; ++i) {
+        s += " ";
+        if (c.length[i])
+            s += std::to_string(c.length[i]) + ":";
+        s += c.data_len[i] ? shown(c.data[i], c.data_len[i]) : word(c.word[i]);
+    }
+    return s;
+}
+
+// Every command of the log, one line each: its code in hex and what the
+// engine received.
+inline std::string log_text()
+{
+    std::string text;
+    char code[16];
+    for (size_t i = 0; i < natsim_log_size(); ++i) {
+        std::snprintf(code, sizeof code, "%08lx ", natsim_log_entry(i)->code);
+        text += code + received(*natsim_log_entry(i)) + "\n";
+    }
+    return text;
+}
+
+// What CALL printed, "-> " and its answer, then the commands the engine
+// received.
+inline std::string transcript(const std::function<int()> &call)
+{
+    natsim_log_clear();
+    sandbox::StdoutCapture out;
+    int result = call();
+    return out.finish() + "-> " + std::to_string(result) + "\n" + log_text();
+}
+
+// The one command the engine received since the log was last cleared.
+inline const natsim_call &only_call()
+{
+    EXPECT_EQ(natsim_log_size(), 1u);
+    static const natsim_call none{};
+    const natsim_call *c = natsim_log_entry(natsim_log_size() - 1);
+    return c ? *c : none;
+}
+
+// What FN printed on standard output.
+template <typename Fn>
+std::string printed(Fn fn)
+{
+    sandbox::StdoutCapture out;
+    fn();
+    return out.finish();
+}
+
+struct Function {
+    const char *name;
+    uint32_t code;
+    // How it fails: a row of kKinds below.
+    char kind;
+    std::function<int()> call;
+    // Count word and fields as the engine received them (see received()),
+    // or "arg" and the argument word.
+    const char *received;
+    int accepted;
+    std::string accepted_out = "";
+};
+
+struct Outcome {
+    std::string out;
+    int result;
+    bool operator==(const Outcome &) const = default;
+    friend std::ostream &operator<<(std::ostream &os, const Outcome &o)
+    {
+        return os << o.result << " \"" << o.out << "\"";
+    }
+};
+
+template <typename T>
+T filled(unsigned char byte)
+{
+    T t;
+    std::memset(&t, byte, sizeof t);
+    return t;
+}
+
+// The buffers and records the calls hand over, each record filled with its
+// own byte so that the engine's copy shows whose it is.
+struct Arguments {
+    int32_t a = 0, b = 0, count = 0;
+    int counter = 0;
+    FwServiceRecord service = filled<FwServiceRecord>(0x11), services[AGAPI_SERVICES_MAX];
+    FwFilterRecord filter = filled<FwFilterRecord>(0x22);
+    FwBlkServRecord block = filled<FwBlkServRecord>(0x33);
+    FwTriggerConf trigger = filled<FwTriggerConf>(0x44);
+    NatRuleRecord rule = filled<NatRuleRecord>(0x55);
+    ConnTblEntry entry = filled<ConnTblEntry>(0x66);
+    uint16_t first[16], second[16];
+    AgIoctlMsg ports{0, {4, 0, 4}, {reinterpret_cast<uintptr_t>(first), reinterpret_cast<uintptr_t>(second),
+                                    reinterpret_cast<uintptr_t>(&count)}};
+    char add[8] = "ruleadd", del[8] = "ruledel", port[3] = "80", id[3] = "12";
+    char *add_words[2] = {add, port};
+    char *del_words[2] = {del, id};
+};
+
+inline Arguments arg;
+
+inline const std::string kRuleTableHead =
+    "\nCurrent time: 0\n id wif lif          wan_ip          lan_ip        lan_mask fport1 fport2 s_port    time"
+    "  timeout  type nat prot once resv confl       ForeignIp add_from\n" + std::string(60, '-') + "\n";
+
+// The forwarding rule that agApi_natRuleAdd2 applies, from two words.
+inline const std::string kTooFewWords =
+    "[ARNONAT_ExecuteOnePortForwardRule]:words missing (2 given, 5 needed): rule not applied\n";
+
+inline const std::vector<Function> &functions()
+{
+    static const std::vector<Function> rows = {
+        // NAT on and off, hooks, gateways
+        {"agApi_natEnable", 0x80046400, 'S', [] { return agApi_natEnable(); }, "arg 0", 1, "\nNAT Enabled\n\n"},
+        {"agApi_natDisable", 0x80046401, 'S', [] { return agApi_natDisable(); }, "arg 0", 1, "\nNAT Disabled\n\n"},
+        {"agApi_natGetStatus", 0x80046402, 'S', [] { return agApi_natGetStatus(); }, "arg @", 1, "\nNAT status : OFF\n\n"},
+        {"agApi_natDumpAlgTbl", 0x80046405, 'S', [] { return agApi_natDumpAlgTbl(); }, "n0 @", 1, "\n"},
+        {"agApi_natVerShow", 0x80046406, 'S', [] { return agApi_natVerShow(); }, "arg @", 1, "\nCurrent NAT Version : \n\n"},
+        {"agApi_natHook", 0x80046425, 'S', [] { return agApi_natHook("eth1"); }, R"(n0 4:"eth1")", 1},
+        {"agApi_natLanHook", 0x80046426, 'S', [] { return agApi_natLanHook("br0"); }, R"(n0 3:"br0")", 1},
+        {"agApi_natUnhook", 0x80046427, 'S', [] { return agApi_natUnhook("eth1"); }, R"(n0 4:"eth1")", 1},
+        {"agApi_natPptpWanHook", 0x80046448, 'S', [] { return agApi_natPptpWanHook("ppp0"); }, R"(n0 4:"ppp0")", 1},
+        {"agApi_natWanIfCnt", 0x8004646D, 'S', [] { return agApi_natWanIfCnt(2); }, "arg 2", 1},
+        {"agApi_natSipAlgCfg", 0x80046497, 'S', [] { return agApi_natSipAlgCfg(-3); }, "arg -3", 1},
+        {"agApi_setAlg", 0x8004649A, 'S', [] { return agApi_setAlg("sip", -3); }, R"(n2 3:"sip" 4:fdffffff)", 1},
+        {"agApi_natLanUnhook", 0x800464AD, 'S', [] { return agApi_natLanUnhook("br0"); }, R"(n0 3:"br0")", 1},
+        // NAT rules
+        {"agApi_natDumpRuleTbl", 0x80046404, 'S', [] { return agApi_natDumpRuleTbl(); }, "n0 @ @ @ @ @ @ @ @", 1, kRuleTableHead + "Total 0 rules.\n\n"},
+        {"agApi_natRuleAdd", 0x80046407, 'S', [] { return agApi_natRuleAdd(2, arg.add_words); }, R"(n2 "ruleadd\0" "80\0")", 1},
+        {"agApi_natRuleDel", 0x80046408, 'S', [] { return agApi_natRuleDel(2, arg.del_words); }, "arg 12", 1},
+        {"agApi_natRuleClear", 0x80046409, 'S', [] { return agApi_natRuleClear(); }, "arg 0", 1},
+        {"agApi_natRuleGet", 0x8004640A, 'S', [] { return agApi_natRuleGet(); }, "n0 @ @ @ @ @ @ @", 1, "\n\n"},
+        {"agApi_zoltGetNatRuleByID", 0x8004640A, 'T', [] { return agApi_zoltGetNatRuleByID(3) ? 1 : 0; }, "n0 @ @ @ @ @ @ @", 0},
+        {"agApi_natRuleAdd2", 0x80046428, 'W', [] { return agApi_natRuleAdd2(2, arg.add_words); }, R"(n2 "ruleadd\0" "80\0")", 7, kTooFewWords},
+        {"agApi_natRuleMod", 0x8004642A, 'Q', [] { return agApi_natRuleMod(7, &arg.rule); }, "n2 4:07000000 48:55555555..", 1},
+        {"agApi_natRulePortCheck", 0x8004645F, 'P', [] { return agApi_natRulePortCheck(2, arg.add_words); }, R"(n2 "ruleadd\0" "80\0")", 7},
+        {"agApi_natRuleAddForUpnp", 0x80046492, 'V', [] { return agApi_natRuleAddForUpnp(2, arg.add_words); }, R"(n2 "ruleadd\0" "80\0")", 7},
+        // Connections
+        {"agApi_natDumpConnTbl", 0x80046403, 'S', [] { return agApi_natDumpConnTbl(); }, "n0 @ @ @", 1},
+        {"agApi_fwConnTblShow", 0x80046421, 'S', [] { return agApi_fwConnTblShow(); }, "n0 @ @ @", 1},
+        {"agApi_natAddConnTblEntry", 0x40046447, 'S', [] { return agApi_natAddConnTblEntry(arg.entry); }, "rec92:66666666..", 7, "agApi_natAddConnTblEntryadd Conn : [66666666:6666 -->66666666:6666]\n"},
+        {"agApi_natShowConn", 0x8004644E, 'S', [] { return agApi_natShowConn(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_Tcp", 0x8004644F, 'S', [] { return agApi_natShowConn_Tcp(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_Udp", 0x80046450, 'S', [] { return agApi_natShowConn_Udp(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_Icmp", 0x80046451, 'S', [] { return agApi_natShowConn_Icmp(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_Other", 0x80046452, 'S', [] { return agApi_natShowConn_Other(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_TcpIn", 0x80046453, 'S', [] { return agApi_natShowConn_TcpIn(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_TcpOut", 0x80046454, 'S', [] { return agApi_natShowConn_TcpOut(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_TcpSelf", 0x80046455, 'S', [] { return agApi_natShowConn_TcpSelf(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_UdpIn", 0x80046456, 'S', [] { return agApi_natShowConn_UdpIn(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_UdpOut", 0x80046457, 'S', [] { return agApi_natShowConn_UdpOut(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_UdpSelf", 0x80046458, 'S', [] { return agApi_natShowConn_UdpSelf(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_IcmpIn", 0x80046459, 'S', [] { return agApi_natShowConn_IcmpIn(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_IcmpOut", 0x8004645A, 'S', [] { return agApi_natShowConn_IcmpOut(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_IcmpSelf", 0x8004645B, 'S', [] { return agApi_natShowConn_IcmpSelf(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_OtherIn", 0x8004645C, 'S', [] { return agApi_natShowConn_OtherIn(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_OtherOut", 0x8004645D, 'S', [] { return agApi_natShowConn_OtherOut(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_OtherSelf", 0x8004645E, 'S', [] { return agApi_natShowConn_OtherSelf(); }, "arg 0", 1, "\n"},
+        {"agApi_natShowConn_Port", 0x80046460, 'S', [] { return agApi_natShowConn_Port(8080); }, "rec4:901f0000", 1, "\n"},
+        // Services
+        {"agApi_fwServiceList", 0x8004640B, 'S', [] { return agApi_fwServiceList(); }, "n0 @", 1, "\n\n"},
+        {"agApi_fwGetServiceByName", 0x8004640B, 'N', [] { return agApi_fwGetServiceByName("FTP", &arg.service); }, "n0 @", -1},
+        {"agApi_fwGetServiceName", 0x8004640B, 'S', [] { return agApi_fwGetServiceName(20, 21, 6, &arg.service); }, "n0 @", 0},
+        {"agApi_fwGetAllServices", 0x8004640B, 'S', [] { return agApi_fwGetAllServices(arg.services, AGAPI_SERVICES_MAX); }, "n0 @", 0},
+        {"agApi_fwServiceAdd", 0x8004640C, 'A', [] { return agApi_fwServiceAdd("FTP", 'T', 20, 21); }, R"(n4 4:"FTP\0" 1:54 2:1400 2:1500)", 7, "agApi_fwServiceAdd 2504 sName: FTP, bProtocol: T, usStartPort: 20, usEndPort: 21\n"},
+        {"agApi_fwServiceDel", 0x8004640D, 'S', [] { return agApi_fwServiceDel(3); }, "arg 3", 1},
+        {"agApi_fwServiceMod", 0x8004640E, 'S', [] { return agApi_fwServiceMod(3, &arg.service); }, "n2 2:0300 54:11111111..", 1},
+        {"agApi_fwServiceDelByName", 0x80046429, 'Q', [] { return agApi_fwServiceDelByName("FTP"); }, "arg @", 1},
+        {"agApi_fwServiceGetCnt", 0x80046441, 'D', [] { return agApi_fwServiceGetCnt(); }, "arg 0", 7},
+        {"agApi_fwServiceGet", 0x80046442, 'D', [] { return agApi_fwServiceGet(3, &arg.service); }, "n2 54:@ 4:03000200", 7},
+        {"agApi_fwGetServiceByName_Session2", 0x8004647F, 'N', [] { return agApi_fwGetServiceByName_Session2("FTP", &arg.service); }, "n0 @", -1},
+        {"agApi_fwGetAllServices_Session2", 0x8004647F, 'S', [] { return agApi_fwGetAllServices_Session2(arg.services, AGAPI_SERVICES_MAX); }, "n0 @", 0},
+        {"agApi_fwServiceAdd_Session2", 0x80046480, 'S', [] { return agApi_fwServiceAdd_Session2("FTP", 6, 20, 21); }, R"(n4 4:"FTP\0" 1:06 2:1400 2:1500)", 7},
+        {"agApi_fwServiceDel_Session2", 0x80046481, 'S', [] { return agApi_fwServiceDel_Session2(3); }, "arg 3", 1},
+        {"agApi_fwServiceDelByName_Session2", 0x80046482, 'Q', [] { return agApi_fwServiceDelByName_Session2("FTP"); }, "arg @", 1},
+        {"agApi_fwServiceMod_Session2", 0x80046483, 'S', [] { return agApi_fwServiceMod_Session2(3, &arg.service); }, "n2 2:0300 54:11111111..", 1},
+        {"agApi_fwServiceGet_Session2", 0x80046484, 'D', [] { return agApi_fwServiceGet_Session2(3, &arg.service); }, "n2 54:@ 4:03000200", 7},
+        {"agApi_fwServiceGetCnt_Session2", 0x80046485, 'D', [] { return agApi_fwServiceGetCnt_Session2(); }, "arg 0", 7},
+        // Filters and block services
+        {"agApi_fwFilterList", 0x8004640F, 'S', [] { return agApi_fwFilterList(); }, "n2 4:@ 4:@", 1, "total 0 rule(s)\n"},
+        {"agApi_fwGetFilterTable", 0x8004640F, 'T', [] { return agApi_fwGetFilterTable(nullptr); }, "n2 4:@ 4:@", 0},
+        {"agApi_fwFilterAdd", 0x80046410, 'F', [] { return agApi_fwFilterAdd(&arg.filter, 3); }, "n2 56:22222222.. 4:03000000", 7},
+        {"agApi_fwFilterDel", 0x80046411, 'S', [] { return agApi_fwFilterDel(3); }, "arg 3", 1},
+        {"agApi_fwFilterMod", 0x80046412, 'S', [] { return agApi_fwFilterMod(3, &arg.filter); }, "n2 4:03000000 56:22222222..", 1},
+        {"agApi_fwFilterMove", 0x80046413, 'S', [] { return agApi_fwFilterMove(3, 4); }, "n2 4:03000000 4:04000000", 1},
+        {"agApi_fwFilterSche", 0x80046414, 'S', [] { return agApi_fwFilterSche(3, 4, 5); }, "n2 4:03000000 4:04000000 2:0500", 1},
+        {"agApi_fwBlkServList", 0x80046415, 'S', [] { return agApi_fwBlkServList(); }, "n2 4:@ 4:@", 1},
+        {"agApi_fwBlkServAdd", 0x80046416, 'S', [] { return agApi_fwBlkServAdd(&arg.block); }, "n1 24:33333333..", 1},
+        {"agApi_fwBlkServDel", 0x80046417, 'S', [] { return agApi_fwBlkServDel(3); }, "arg 3", 1},
+        {"agApi_fwBlkServMod", 0x80046418, 'S', [] { return agApi_fwBlkServMod(3, &arg.block); }, "n2 2:0300 24:33333333..", 1},
+        {"agApi_fwBlkServMode", 0x80046419, 'S', [] { return agApi_fwBlkServMode(3, 4, 5); }, "n3 2:0300 2:0400 2:0500", 1},
+        {"agApi_fwFilterInsert", 0x8004642B, 'D', [] { return agApi_fwFilterInsert(&arg.filter, 3); }, "n2 4:03000000 56:22222222..", 7},
+        {"agApi_fwBlkServGetCnt", 0x8004643E, 'D', [] { return agApi_fwBlkServGetCnt(); }, "arg 0", 7},
+        {"agApi_fwBlkServGet", 0x8004643F, 'D', [] { return agApi_fwBlkServGet(3, &arg.block); }, "n2 24:@ 4:03000200", 7},
+        {"agApi_fwBlkServModAction", 0x80046440, 'D', [] { return agApi_fwBlkServModAction(-3); }, "arg -3", 7},
+        {"agApi_fwFilterGet", 0x80046443, 'D', [] { return agApi_fwFilterGet(3, &arg.filter); }, "n2 56:@ 4:03000000", 7},
+        {"agApi_getFltrRuleCnt", 0x8004646C, 'Q', [] { return agApi_getFltrRuleCnt(&arg.counter); }, "arg @", 1},
+        {"agApi_fwGetFilterTable_Session2", 0x80046477, 'T', [] { return agApi_fwGetFilterTable_Session2(nullptr); }, "n2 4:@ 4:@", 0},
+        {"agApi_fwFilterGet_Session2", 0x80046478, 'D', [] { return agApi_fwFilterGet_Session2(3, &arg.filter); }, "n2 56:@ 4:03000000", 7},
+        {"agApi_fwFilterAdd_Session2", 0x80046479, 'F', [] { return agApi_fwFilterAdd_Session2(&arg.filter, 3); }, "n2 56:22222222.. 4:03000000", 7},
+        {"agApi_fwFilterDel_Session2", 0x8004647A, 'S', [] { return agApi_fwFilterDel_Session2(3); }, "arg 3", 1},
+        {"agApi_fwFilterMod_Session2", 0x8004647B, 'S', [] { return agApi_fwFilterMod_Session2(3, &arg.filter); }, "n2 4:03000000 56:22222222..", 1},
+        {"agApi_fwFilterInsert_Session2", 0x8004647E, 'D', [] { return agApi_fwFilterInsert_Session2(&arg.filter, 3); }, "n2 4:03000000 56:22222222..", 7},
+        {"agApi_fwBlkServAdd_Session2", 0x80046487, 'S', [] { return agApi_fwBlkServAdd_Session2(&arg.block); }, "n1 24:33333333..", 1},
+        {"agApi_fwBlkServGetCnt_Session2", 0x8004648B, 'D', [] { return agApi_fwBlkServGetCnt_Session2(); }, "arg 0", 7},
+        {"agApi_fwBlkServGet_Session2", 0x8004648C, 'D', [] { return agApi_fwBlkServGet_Session2(3, &arg.block); }, "n2 24:@ 4:03000200", 7},
+        {"agApi_fwBlkServModAction_Session2", 0x8004648D, 'D', [] { return agApi_fwBlkServModAction_Session2(-3); }, "arg -3", 7},
+        // Port trigger configurations
+        {"agApi_fwGetTriggerConf", 0x8004642E, 'D', [] { return agApi_fwGetTriggerConf(&arg.trigger); }, "n1 364:44444444..", 7},
+        {"agApi_fwDelTriggerConf", 0x8004642F, 'D', [] { return agApi_fwDelTriggerConf("web"); }, R"(n1 4:"web\0")", 7},
+        {"agApi_fwTriggerConfStatusSet", 0x80046430, 'D', [] { return agApi_fwTriggerConfStatusSet("web", -3); }, R"(n2 4:"web\0" 4:fdffffff)", 7},
+        {"agApi_fwGetFirstTriggerConf", 0x80046431, 'D', [] { return agApi_fwGetFirstTriggerConf(&arg.trigger); }, "n1 364:@", 7},
+        {"agApi_fwGetNextTriggerConf", 0x80046432, 'D', [] { return agApi_fwGetNextTriggerConf(&arg.trigger); }, "n1 364:44444444..", 7},
+        {"agApi_fwDelTriggerConf2", 0x80046433, 'D', [] { return agApi_fwDelTriggerConf2(&arg.trigger); }, "n1 364:44444444..", 7},
+        // Switches, DMZ, traffic meter, policies
+        {"agApi_fwEchoRespSet", 0x8004641A, 'S', [] { return agApi_fwEchoRespSet(-3); }, "arg -3", 1},
+        {"agApi_fwEchoRespGet", 0x8004641B, 'S', [] { return agApi_fwEchoRespGet(&arg.a); }, "arg @", 1},
+        {"agApi_fwSpiStatusSet", 0x8004641C, 'S', [] { return agApi_fwSpiStatusSet(-3); }, "arg -3", 1},
+        {"agApi_fwSpiStatusGet", 0x8004641D, 'S', [] { return agApi_fwSpiStatusGet(&arg.a); }, "arg @", 1},
+        {"agApi_fwDMZStatusGet", 0x8004641E, 'S', [] { return agApi_fwDMZStatusGet(&arg.a, &arg.b); }, "n2 4:@ 4:@", 1},
+        {"agApi_fwDMZRuleSet", 0x8004641F, 'S', [] { return agApi_fwDMZRuleSet(0, 1, 0x0501a8c0); }, "n3 4:00000000 4:01000000 4:c0a80105", 1},
+        {"agApi_fwRuleSave", 0x80046420, 'S', [] { return agApi_fwRuleSave(); }, "arg 0", 1},
+        {"agApi_fwStatusSet", 0x80046422, 'S', [] { return agApi_fwStatusSet(-3); }, "arg -3", 1},
+        {"agApi_fwStatusGet", 0x80046423, 'S', [] { return agApi_fwStatusGet(&arg.a); }, "arg @", 1},
+        {"agApi_natSetInboundFilter", 0x80046449, 'S', [] { return agApi_natSetInboundFilter(-3); }, "arg -3", 1},
+        {"agApi_natSetWanLanConflictFlag", 0x8004644A, 'Q', [] { return agApi_natSetWanLanConflictFlag(-3); }, "arg -3", 1},
+        {"agApi_natSetTrafficMeterFlag", 0x8004644B, 'Q', [] { return agApi_natSetTrafficMeterFlag(-3); }, "arg -3", 1},
+        {"agApi_natSetTMHttpHijackFlag", 0x8004644B, 'Q', [] { return agApi_natSetTMHttpHijackFlag(1); }, "arg 11", 1},
+        {"agApi_fwDosEnableGet", 0x80046464, 'S', [] { return agApi_fwDosEnableGet(&arg.a); }, "arg @", 1},
+        {"agApi_fwDosEnableSet", 0x40046465, 'S', [] { return agApi_fwDosEnableSet(-3); }, "arg -3", 1},
+        {"agApi_natAddDnsQryIp", 0x8004646E, 'S', [] { return agApi_natAddDnsQryIp(0x08080808); }, "n1 4:08080808", 1},
+        {"agApi_fwPolicyAdd", 0x8004646F, 'S', [] { return agApi_fwPolicyAdd(1, "web", 2, 0x1234, 0x0506, 0x9abcdef0, 7, 9); }, R"(n8 1:01 4:"web\0" 1:02 2:3412 2:0605 4:f0debc9a 4:07000000 1:09)", 1},
+        {"agApi_fwSipStatusSet", 0x80046498, 'S', [] { return agApi_fwSipStatusSet(-3); }, "arg -3", 1},
+        {"agApi_fwSipStatusGet", 0x80046499, 'S', [] { return agApi_fwSipStatusGet(&arg.a); }, "arg @", 1},
+        {"agApi_fwUBDStatusSet", 0x8004649C, 'S', [] { return agApi_fwUBDStatusSet(-3); }, "arg -3", 1},
+        {"agApi_natSetTMLimitCfg", 0x800464AB, 'S', [] { return agApi_natSetTMLimitCfg(1, 2, 0x123456789ull, 4); }, "n3 4:01000000 4:02000000 8:8967452301000000 4:04000000", 1},
+        {"agApi_natSetTMDnsRedirectFlag", 0x800464AF, 'Q', [] { return agApi_natSetTMDnsRedirectFlag(-3); }, "arg -3", 1},
+        {"agApi_fwPolicyClear", 0x800464B3, 'S', [] { return agApi_fwPolicyClear(); }, "arg 0", 1},
+        // URL keywords and schedules of both sessions
+        {"agApi_fwURLFilterEnable", 0x80046434, 'D', [] { return agApi_fwURLFilterEnable(-3); }, "arg -3", 7},
+        {"agApi_fwURLFilterEnableTmSch", 0x80046435, 'D', [] { return agApi_fwURLFilterEnableTmSch(-3); }, "arg -3", 7},
+        {"agApi_fwURLFilterSetTrustedIp", 0x80046436, 'D', [] { return agApi_fwURLFilterSetTrustedIp(0xfffffffd); }, "arg -3", 7},
+        {"agApi_fwURLFilterAddKeyword", 0x80046437, 'D', [] { return agApi_fwURLFilterAddKeyword("abc"); }, R"(n1 3:"abc")", 7},
+        {"agApi_fwURLFilterDelKeyword", 0x80046438, 'D', [] { return agApi_fwURLFilterDelKeyword("abc"); }, R"(n1 3:"abc")", 7},
+        {"agApi_fwURLFilterDelAllKeywords", 0x80046439, 'D', [] { return agApi_fwURLFilterDelAllKeywords(); }, "arg 0", 7},
+        {"agApi_tmschAddConf", 0x8004643A, 'D', [] { return agApi_tmschAddConf("a", "b", "c", "d", "e", 5, 6, 7); }, R"(n4 9:"a:b:c:d:e" 4:05000000 4:06000000 4:07000000)", 7},
+        {"agApi_tmschDelConf", 0x8004643B, 'D', [] { return agApi_tmschDelConf("abc"); }, R"(n1 3:"abc")", 7},
+        {"agApi_tmschGetStatusByName", 0x8004643C, 'D', [] { return agApi_tmschGetStatusByName("abc"); }, R"(n1 3:"abc")", 7},
+        {"agApi_fwURLFilterEnable_Session2", 0x80046472, 'D', [] { return agApi_fwURLFilterEnable_Session2(-3); }, "arg -3", 7},
+        {"agApi_fwURLFilterAddKeyword_Session2", 0x80046474, 'D', [] { return agApi_fwURLFilterAddKeyword_Session2("abc"); }, R"(n1 3:"abc")", 7},
+        {"agApi_fwURLFilterDelKeyword_Session2", 0x80046475, 'D', [] { return agApi_fwURLFilterDelKeyword_Session2("abc"); }, R"(n1 3:"abc")", 7},
+        {"agApi_fwURLFilterDelAllKeywords_Session2", 0x80046476, 'D', [] { return agApi_fwURLFilterDelAllKeywords_Session2(); }, "arg 0", 7},
+        {"agApi_fwURLFilterEnableTmSch_Session2", 0x8004648E, 'D', [] { return agApi_fwURLFilterEnableTmSch_Session2(-3); }, "arg -3", 7},
+        {"agApi_tmschAddConf_Session2", 0x8004648F, 'D', [] { return agApi_tmschAddConf_Session2("a", "b", "c", "d", "e", 5, 6, 7); }, R"(n4 9:"a:b:c:d:e" 4:05000000 4:06000000 4:07000000)", 7},
+        {"agApi_tmschDelConf_Session2", 0x80046490, 'D', [] { return agApi_tmschDelConf_Session2("abc"); }, R"(n1 3:"abc")", 7},
+        {"agApi_tmschGetStatusByName_Session2", 0x80046491, 'D', [] { return agApi_tmschGetStatusByName_Session2("abc"); }, R"(n1 3:"abc")", 7},
+        // QoS and platform settings
+        {"agApi_enableQoS", 0x8004644C, 'Q', [] { return agApi_enableQoS(-3); }, "arg -3", 1},
+        {"agApi_AddQoSRule", 0x8004644D, 'Q', [] { return agApi_AddQoSRule(1, 2, 3, 4); }, "n4 4:01000000 4:02000000 4:03000000 4:04000000", 1},
+        {"agApi_cleanQoSRule", 0x40046496, 'Q', [] { return agApi_cleanQoSRule(); }, "arg 0", 1},
+        {"agApi_SetDayLightSaving", 0x80046461, 'Q', [] { return agApi_SetDayLightSaving(-3); }, "arg -3", 1},
+        {"agApi_natSetRegion", 0x8004649F, 'R', [] { return agApi_natSetRegion("EU"); }, R"(n0 2:"EU")", 1},
+        {"agApi_natSetTarnivalName", 0x400464AA, 'S', [] { return agApi_natSetTarnivalName("home"); }, R"(n0 4:"home")", 1},
+        {"agApi_clear_nat_for_httpd", 0x800464AC, 'D', [] { return agApi_clear_nat_for_httpd(); }, "arg 0", 7},
+        {"agApi_fwSuccessPageHijack", 0x800464B0, 'D', [] { return agApi_fwSuccessPageHijack(-3); }, "arg -3", 7},
+        {"agApi_feature_get", 0x800464B1, 'g', [] { return agApi_feature_get(&arg.a); }, "arg @", 1},
+        {"agApi_feature_set", 0x800464B2, 'f', [] { return agApi_feature_set(-3); }, "arg -3", 1},
+        {"agApi_cleanup_ctf_entry", 0x800464B4, 'c', [] { return agApi_cleanup_ctf_entry(-3); }, "arg -3", 1},
+        {"agApi_ipv6_set_firewall", 0x80046507, '6', [] { return agApi_ipv6_set_firewall(-3); }, "n1 fdffffff", 0},
+        {"agApi_ipv6_set_listen_port", 0x80046508, '6', [] { return agApi_ipv6_set_listen_port(1, 2, 3, 4, 5); }, "n5 01000000 02000000 03000000 04000000 05000000", 0},
+        // Listen ports
+        {"agApi_fwListenPortList", 0x80046424, 'S', [] { return agApi_fwListenPortList(); }, "n0 4:@ @ 4:@", 1, "\n--- listen port list ---\n\n"},
+        {"agApi_fwListenPortList2", 0x80046424, 'S', [] { return agApi_fwListenPortList2(&arg.ports); }, "n0 4:@ @ 4:@", 1},
+        {"agApi_setDeviceListenPort_2", 0x8004643D, 'L', [] { return agApi_setDeviceListenPort_2(2, 8080, 1, "all", "", ""); },
+         "n3 2 8080 1", 7, "port_idx: 2, port_num: 8080, enable: 1\nret_val: 7, enable: 1\n"},
+        {"agApi_setDeviceListenPortRange", 0x4004646A, 'D', [] { return agApi_setDeviceListenPortRange(5000, 5010, 1); }, "n3 88130000 92130000 01000000", 7},
+    };
+    return rows;
+}
+
+// How the functions of each kind fail: what they print and return without
+// their device, and when the engine refuses with R.  In the texts {name}
+// stands for the function's name and {r} for R; an answer kR is R itself.
+constexpr int kR = 0x7fff;
+inline const char kNat[] = "Can't open device file: /dev/zolt_nat_cli\n";
+inline const char kFailed[] = "[{name}]:ioctl_set_msg failed:{r}\n";
+inline const char kPort[] = "port_idx: 2, port_num: 8080, enable: 1\n";
+inline const struct Kind {
+    char kind;
+    std::string absent_out;
+    int absent;
+    std::string refused_out;
+    int refused;
+} kKinds[] = {
+    {'S', kNat, 0, kFailed, -1}, // class S
+    {'Q', "", 0, "", -1},        // class Q
+    {'D', "", 0, "", kR},        // class D
+    {'A', kNat, 0, "agApi_fwServiceAdd 2504 sName: FTP, bProtocol: T, usStartPort: 20, usEndPort: 21\n" + std::string(kFailed), -1},
+    {'N', kNat, -1, kFailed, -1},        // lookup by name
+    {'F', kNat, 0, "", kR},              // filter add
+    {'T', "", 0, "", 0},                 // table read, rule lookup
+    {'V', "", 0, "", 2},                 // vector: the count word as sent
+    {'P', "", -1, "", 2},                // port check
+    {'W', "", 0, kTooFewWords, 2},       // agApi_natRuleAdd2: the rule goes in whatever the engine said
+    {'R', kNat, 0, "[agApi_natSetRegion]:IOCTL_AG_REGION_SET failed:{r}\n", -1},
+    {'g', kNat, 0, "Error doing IOCTL_AG_FEATURE_GET\n", -1},
+    {'f', kNat, 0, "Error doing IOCTL_AG_FEATURE_SET.\n", -1},
+    {'c', kNat, 0, "Error doing IOCTL_AG_CTF_ENTRY_CLEAR.\n", -1},
+    {'6', "Can't open device file: /dev/spiv6\n", 0, "", 0}, // a refusal is not seen
+    {'L', kPort, 0, kPort + std::string("\nagApi_setDeviceListenPort_2 (5434) ret_val:{r}\n"), kR},
+};
+
+// What F prints and returns with its device missing (R 0) or when the
+// engine refuses its command with R.
+inline Outcome failure(const Function &f, int r)
+{
+    for (const Kind &k : kKinds)
+        if (k.kind == f.kind) {
+            std::string out = r ? k.refused_out : k.absent_out;
+            for (const auto &[from, to] : {std::pair<std::string, std::string>{"{name}", f.name}, {"{r}", std::to_string(r)}})
+                for (size_t at; (at = out.find(from)) != std::string::npos;)
+                    out.replace(at, from.size(), to);
+            int result = r ? k.refused : k.absent;
+            return {out, result == kR ? r : result};
+        }
+    return {"no such kind", 0};
+}
+
+// What CALL prints and returns.
+inline Outcome run(const std::function<int()> &call)
+{
+    sandbox::StdoutCapture out;
+    int result = call();
+    return {out.finish(), result};
+}
+
+} // namespace natapi_test
