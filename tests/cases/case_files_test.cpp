@@ -229,24 +229,15 @@ Words split_words(const std::string &text, std::vector<size_t> &after)
 
 bool is_setting(const std::string &word)
 {
-    size_t eq = word.find('=');
-    return eq != std::string::npos && eq > 0 &&
-           word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") == eq;
+    size_t eq = word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_");
+    return eq > 0 && eq != std::string::npos && word[eq] == '=';
 }
 
 // The text of FILE through the shell COMMAND.
 std::string filtered(const std::string &text, const std::string &command)
 {
     sandbox::write_file(sandbox::kHome + "/filtered", text);
-    return sandbox::run("(" + command + ") <" + sandbox::kHome + "/filtered").out;
-}
-
-std::string lines(const std::vector<std::string> &list)
-{
-    std::string text;
-    for (const std::string &l : list)
-        text += l + "\n";
-    return text;
+    return sandbox::run("export LC_ALL=C; (" + command + ") <" + sandbox::kHome + "/filtered").out;
 }
 
 class Cases : public sandbox::Test, public ::testing::WithParamInterface<CaseFile> {
@@ -314,7 +305,7 @@ protected:
     {
         for (const auto &[what, text, checked] : {std::tuple{"stdout", out_, out_checked_},
                                                   std::tuple{"stderr", err_, err_checked_},
-                                                  std::tuple{"calls", lines(sandbox::calls()), calls_checked_}})
+                                                  std::tuple{"calls", sandbox::read_file(sandbox::kCallLog), calls_checked_}})
             if (!checked)
                 expect(run_line_, what, "", text);
         out_.clear();
@@ -359,7 +350,7 @@ TEST_P(Cases, Run)
                 err_.clear();
             }
         } else if (h == "Expect stdout" || h == "Expect stderr" || h == "Expect calls") {
-            std::string actual = h == "Expect stdout" ? out_ : h == "Expect stderr" ? err_ : lines(sandbox::calls());
+            std::string actual = h == "Expect stdout" ? out_ : h == "Expect stderr" ? err_ : sandbox::read_file(sandbox::kCallLog);
             expect(s.line, s.head, s.text, through(actual));
             (h == "Expect stdout" ? out_checked_ : h == "Expect stderr" ? err_checked_ : calls_checked_) = true;
         } else if (h.rfind("Expect /", 0) == 0) {

@@ -132,9 +132,29 @@ TEST_F(Limits, BlockServiceEntries)
     EXPECT_EQ(std::count(big.out.begin(), big.out.end(), '\n'), 1);
 }
 
-TEST_F(Limits, PortTriggerPolicyCounts)
+TEST_F(Limits, PortTriggerTableOfTwenty)
 {
     sandbox::set("fwpt_enable", "1");
+    // Twenty policies fill the table: with fwpt3 not read, fwpt20 (port 21)
+    // is the twentieth and fwpt21 is not read; twenty-one leave nothing to
+    // refuse.  Trigger protocol 47 writes no lines.
+    for (int k = 0; k < 22; ++k)
+        sandbox::set("fwpt" + std::to_string(k), k == 3 ? "bad" : "1:P:2:0:" + std::string(k < 20 ? "47" : "6") +
+                                                                    ":1:I1:0:6:" + std::to_string(k + 1) + ":0");
+    const std::string first = "Info: No FWPT default policies.\nInvalid policy record (fwpt3)\n";
+    sandbox::set("fwpt_count", "22");
+    Output full = generate(ARNONAT_GeneratePortTriggerRules);
+    EXPECT_EQ(full.out, first + "Port trigger: table full with 20 policies, fwpt21 and later not read\n");
+    EXPECT_EQ(full.count("--dport 21 -j TRIGGER"), 2u);
+    EXPECT_EQ(sandbox::split_lines(full.file).size(), 4u);
+    sandbox::set("fwpt_count", "21");
+    EXPECT_EQ(generate(ARNONAT_GeneratePortTriggerRules).out, first);
+}
+
+TEST_F(Limits, PortTriggerPolicyCountsAreBounded)
+{
+    sandbox::set("fwpt_enable", "1");
+
     sandbox::set("fwpt_count", "99999999999");
     sandbox::set("fwpt_df_count", "2");
     sandbox::set("fwpt_df0", "1:Default:2:6401a8c0"); // default policies are only looked at
