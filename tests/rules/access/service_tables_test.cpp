@@ -1,52 +1,15 @@
-// The default service tables and the service list the generators read from
-// the engine: twins merged, DMZ and forwarding services left out, defaults
-// picked by exact name.
+// The default service tables, and the service list read from the engine at
+// more services than a case file holds (the rest is in the case files).
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "arnonat.h"
-#include "natapi/engine_test.h"
+#include "agapi.h"
+#include "support/sandbox.h"
+#include "zolt_natsim.h"
 
 namespace {
-
-using natapi_test::EngineTest;
-
-struct Row {
-    std::string name;
-    std::string protocol;
-    int index;
-    int twin;
-    bool operator==(const Row &) const = default;
-};
-
-std::ostream &operator<<(std::ostream &os, const Row &r)
-{
-    return os << r.name << "/" << r.protocol << "/" << r.index << "/" << r.twin;
-}
-
-void add(int session, const std::string &name, uint8_t protocol, uint16_t start = 1, uint16_t end = 2)
-{
-    sandbox::StdoutCapture out;
-    int r = session == 1 ? agApi_fwServiceAdd(name.c_str(), protocol, start, end)
-                         : agApi_fwServiceAdd_Session2(name.c_str(), protocol, start, end);
-    out.finish();
-    ASSERT_GE(r, 0) << name;
-}
-
-std::vector<Row> table(int session, int default_only, unsigned capacity = 65)
-{
-    std::vector<ArnonatServiceEntry> entries(capacity + 1);
-    std::memset(entries.data(), 0x7f, entries.size() * sizeof entries[0]);
-    int n = session == 1 ? arnonat_getServiceTable(entries.data(), capacity, default_only)
-                         : arnonat_getServiceTable2(entries.data(), capacity, default_only);
-    EXPECT_LE(n, static_cast<int>(capacity));
-    EXPECT_EQ(entries[capacity].index, 0x7f7f7f7f) << "written past the capacity";
-    std::vector<Row> rows;
-    for (int i = 0; i < n; ++i)
-        rows.push_back({entries[i].name, entries[i].protocol, entries[i].index, entries[i].twinIndex});
-    return rows;
-}
 
 TEST(ServiceDefaults, BothTablesHoldTheSameFortyThreeRowsInTheirLayouts)
 {
@@ -77,53 +40,19 @@ TEST(ServiceDefaults, BothTablesHoldTheSameFortyThreeRowsInTheirLayouts)
     EXPECT_EQ(marked, 10);
 }
 
-TEST_F(EngineTest, TwinsMergeIntoOneServiceForBothProtocols)
-{
-    add(1, "FTP", 6);
-    add(1, "FTP_zZz", 17);
-    add(1, "Orphan_zZz", 17); // its main record is absent
-    add(1, "_zZz", 6);        // a service of its own
-    add(1, "Game", 17);
-    add(1, "dmz_host", 6);
-    add(1, "fwd_head_1", 6);
-    add(1, "Game_zZz", 6); // not next to its service
-    add(1, "GRE", 47);
-    EXPECT_EQ(table(1, 0), (std::vector<Row>{{"FTP", "TCP/UDP", 0, 1},
-                                             {"_zZz", "TCP", 3, -1},
-                                             {"Game", "TCP/UDP", 4, 7},
-                                             {"GRE", "47", 8, -1}}));
-    // The second session has a table of its own.
-    EXPECT_TRUE(table(2, 0).empty());
-}
+class ServiceList : public sandbox::Test {};
 
-TEST_F(EngineTest, DefaultOnlyPicksServicesNamedAsADefaultRow)
+TEST_F(ServiceList, KeepsTheFirstServicesInListingOrder)
 {
-    add(1, "http", 6);
-    add(1, "HTTP", 6);
-    add(1, "dmz_HTTP", 6);
-    add(1, "DNS", 6);
-    add(1, "DNS_zZz", 17);
-    add(1, "My game", 17);
-    EXPECT_EQ(table(1, 1), (std::vector<Row>{{"HTTP", "TCP", 1, -1}, {"DNS", "TCP/UDP", 3, 4}}));
-    add(2, "SNMP TRAPS", 17);
-    add(2, "Quake", 17);
-    EXPECT_EQ(table(2, 7), (std::vector<Row>{{"SNMP TRAPS", "UDP", 0, -1}}));
-}
-
-TEST_F(EngineTest, CapacityKeepsTheFirstServicesInListingOrder)
-{
+    natsim_reset();
+    sandbox::StdoutCapture quiet;
     for (int i = 0; i < 70; ++i)
-        add(1, "s" + std::to_string(i), 6, static_cast<uint16_t>(i), 65535);
-    std::vector<Row> rows = table(1, 0);
-    ASSERT_EQ(rows.size(), 65u);
-    EXPECT_EQ(rows[64], (Row{"s64", "TCP", 64, -1}));
-    EXPECT_EQ(table(1, 0, 1), (std::vector<Row>{{"s0", "TCP", 0, -1}}));
-    EXPECT_TRUE(table(1, 0, 0).empty());
-
-    ArnonatServiceEntry one;
-    EXPECT_EQ(arnonat_getServiceTable(&one, 1, 0), 1);
-    EXPECT_STREQ(one.startPort, "0");
-    EXPECT_STREQ(one.endPort, "65535");
+        agApi_fwServiceAdd(("s" + std::to_string(i)).c_str(), 6, static_cast<uint16_t>(i), 65535);
+    quiet.finish();
+    std::vector<ArnonatServiceEntry> entries(66);
+    ASSERT_EQ(arnonat_getServiceTable(entries.data(), 65, 0), 65);
+    EXPECT_STREQ(entries[64].name, "s64");
+    EXPECT_STREQ(entries[64].startPort, "64");
     EXPECT_EQ(arnonat_getServiceTable(nullptr, 5, 0), 0);
 }
 
