@@ -62,7 +62,7 @@ bool File::put(const LineSpan &line, const char *who)
 {
     if (!stream_ || !line.ready(who))
         return false;
-    put(line.c_str());
+    write(line.c_str(), line.size());
     return !error_;
 }
 
