@@ -88,17 +88,23 @@ void enter_namespace()
     g_original_path = path ? path : "/usr/bin:/bin:/usr/sbin:/sbin";
 }
 
-void build()
+// A fresh tmpfs on /tmp; a checkout under /tmp (the programs under test and
+// their libraries) stays at its own path on it.
+void fresh_tmp(const std::string &options)
 {
-    mount_on(kHome, "tmpfs", 0, "mode=0755");
-    mount_on("/tmp", "tmpfs", 0, "mode=1777");
+    mount_on("/tmp", "tmpfs", 0, options);
     for (const std::string &tree : kTrees)
         if (tree.rfind("/tmp/", 0) == 0) {
-            // The programs under test and their libraries, at their own path.
             std::string top = tree.substr(0, tree.find('/', 5));
             fs::create_directories(top);
             mount_on(top, kHostTmp + top.substr(4), MS_BIND | MS_REC);
         }
+}
+
+void build()
+{
+    mount_on(kHome, "tmpfs", 0, "mode=0755");
+    fresh_tmp("mode=1777");
     overlay("/usr/sbin", "usr-sbin");
     std::error_code missing;
     if (!fs::equivalent("/sbin", "/usr/sbin", missing))
@@ -184,7 +190,7 @@ void socket_list(const std::string &text, bool absent)
 
 void sized_tmp(size_t bytes)
 {
-    mount_on("/tmp", "tmpfs", 0, "mode=1777,size=" + std::to_string(bytes));
+    fresh_tmp("mode=1777,size=" + std::to_string(bytes));
 }
 
 void leave_free_on_tmp(size_t bytes)
