@@ -82,7 +82,7 @@ protected:
             EXPECT_TRUE(now.config == before.config || now.config == after.config) << at;
             EXPECT_TRUE(now.rules == before.rules || now.rules == after.rules) << at;
             EXPECT_TRUE(now.runtime == before.runtime || now.runtime == after.runtime) << at;
-            EXPECT_EQ(sandbox::run("ls -A /tmp | grep -v -x -e arnonat.lock -e extra_arno_config "
+            EXPECT_EQ(sandbox::run("find /tmp -mindepth 1 -maxdepth 1 ! -type d -printf '%f\\n' | grep -v -x -e arnonat.lock -e extra_arno_config "
                                    "-e custom_iptables_rules -e custom-service-rules").out,
                       "")
                 << at;
