@@ -1,5 +1,4 @@
-// The NAT rule table: the answers of the vector commands, the forwarding
-// rule applied at once, the table walk over the three windows and the
+// The NAT rule table: the walk over the three windows, the lookup and the
 // printed table, byte for byte.
 #include <arpa/inet.h>
 
@@ -29,58 +28,13 @@ void load(std::vector<NatRuleRecord> table, std::vector<int32_t> windows)
     ASSERT_EQ(natsim_set_nat_table(table.data(), static_cast<int>(table.size()), windows.data()), 0);
 }
 
-TEST_F(EngineTest, VectorAnswersAreTheEnginesOrItsStatus)
-{
-    // The command's result when it is 0 or more, otherwise the count word
-    // as the engine left it; 99: the engine answers itself.
-    const struct {
-        int (*call)(int, char *const[]);
-        unsigned long code;
-        int own; // the engine's answer on an empty table
-    } functions[] = {{agApi_natRuleAdd2, 0x80046428, 1}, {agApi_natRuleAddForUpnp, 0x80046492, 1},
-                     {agApi_natRulePortCheck, 0x8004645F, 0}};
-    const struct {
-        int result, status, expected;
-    } cases[] = {{0, 0, 99}, {0, -17, 99}, {7, -17, 7}, {-1, 0, 2}, {-5, -17, -17}};
-    for (const auto &f : functions)
-        for (const auto &c : cases) {
-            natsim_reset();
-            natsim_force_result(f.code, c.result);
-            natsim_force_count_status(f.code, c.status);
-            EXPECT_EQ(f.call(2, arg.add_words), c.expected == 99 ? f.own : c.expected)
-                << std::hex << f.code << std::dec << " " << c.result << " " << c.status;
-        }
-}
-
-TEST_F(EngineTest, RuleAdd2AppliesTheForwardingRuleAtOnce)
-{
-    sandbox::set("wan_ifname", "eth0");
-    sandbox::set("lan_ifname", "br0");
-    sandbox::set("dhcp_start", "192.168.1.2");
-    sandbox::set("wan_ipaddr", "10.0.0.5");
-    std::string w[] = {"ruleadd", "80", "80", "192.168.1.10", "8080", "tcp"};
-    char *argv[] = {w[0].data(), w[1].data(), w[2].data(), w[3].data(), w[4].data(), w[5].data()};
-    EXPECT_EQ(printed([&] { EXPECT_EQ(agApi_natRuleAdd2(6, argv), 1); }), "");
-    EXPECT_EQ(sandbox::read_file("/tmp/custom-service-rules").substr(0, 42),
-              "#!/bin/sh\nPATH=${PATH}:/sbin:/usr/sbin\nipt");
-    EXPECT_EQ(sandbox::calls(),
-              (std::vector<std::string>{
-                  "iptables -t nat -A PORTFORWARD_NAT_CHAIN -i eth0 -p tcp --dport 8080 -j DNAT --to-destination 192.168.1.10:80",
-                  "iptables -t nat -A POSTROUTING -o br0 -p tcp --dport 8080 -j LOG --log-prefix REMOTE_ACCESS --log-level 5",
-                  "iptables -A PORTFORWARD_FORWARD_IN_CHAIN -i eth0 ! -o eth0 -d 192.168.1.10 -p tcp --dport 80 -j ACCEPT",
-                  "iptables -t nat -A PORTFORWARD_NAT_CHAIN -p tcp -i br0 -s 192.168.1.2/24 -d 10.0.0.5/32 --dport 8080 -j DNAT --to-destination 192.168.1.10:80",
-                  "iptables -t nat -A POST_PORTFORWARD_CHAIN -p tcp -s 192.168.1.2/24 -o br0 -d 192.168.1.10 --dport 80 -j SNAT --to-source 10.0.0.5"}));
-}
-
-const std::string kHeader =
-    " id wif lif          wan_ip          lan_ip        lan_mask fport1 fport2 s_port    time  timeout  type nat prot once resv confl       ForeignIp add_from\n";
 const std::string kDashes = std::string(60, '-') + "\n";
 
 TEST_F(EngineTest, DumpPrintsTheWindowsInUseWithTheEnginesTime)
 {
     load({kPortForward, rule(4, 0x20, 0x00), kOther}, {0, 2, 2, 1, 0, 0});
     EXPECT_EQ(printed(agApi_natDumpRuleTbl),
-              "\nCurrent time: 86400\n" + kHeader + kDashes +
+              "\nCurrent time: 86400\n" + kRuleTableHeader +
                   "  3   1   2         0.0.0.0    192.168.1.10   255.255.255.0   8080   8080     80     100      300     1   2  UDP    1    0     0         0.0.0.0        4\n" +
                   kDashes +
                   "  9   0   0     203.0.113.7    192.168.1.20         0.0.0.0   7000   7010   6000       0        0     0   1  ALL    0    3     1    198.51.100.1        0\n" +
