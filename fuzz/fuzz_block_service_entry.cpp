@@ -1,5 +1,7 @@
 // Any fw_bks_block_service value: every entry's fields stay within the
-// entry, and the generator writes only whole block-service lines.
+// entry, and the generator writes only whole block-service lines.  Read as
+// a service name, fw_restore_space stays within it, decodes as the escapes
+// say and cuts to 95 characters.
 #include "arnonat.h"
 #include "fuzz/harness.h"
 #include "rules/access/block_service_entries.h"
@@ -8,7 +10,18 @@ using arnonat::access::kBlockServiceFields;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    std::string text = fuzz::text(data, size);
+    std::string text = fuzz::text(data, size), expected;
+    for (size_t i = 0; i < text.size() && expected.size() < 95; ++i) {
+        char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        bool escape = text[i] == '\\' && (next == 's' || next == 't' || next == '\\');
+        expected += escape ? (next == 's' ? '@' : next == 't' ? ';' : '\\') : text[i];
+        i += escape;
+    }
+    // Exactly the name's bytes, so a read or write past it is caught.
+    std::vector<char> name(text.c_str(), text.c_str() + text.size() + 1);
+    fw_restore_space(name.data());
+    fuzz::check(expected == name.data());
+
     std::vector<char> value(text.begin(), text.end());
     value.push_back('\0');
     arnonat::access::BlockServiceEntries entries(value.data());

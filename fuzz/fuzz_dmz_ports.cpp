@@ -1,5 +1,6 @@
-// Any forwarding entries and router ports: the excluded list stays sorted,
-// without overlaps, inside its 33 ranges, and the written text is sane.
+// Any forwarding entries and router ports: the inbound records stay inside
+// their 171 entries, the excluded list stays sorted, without overlaps,
+// inside its 33 ranges, and the written text is sane.
 #include "arnonat.h"
 #include "fuzz/harness.h"
 
@@ -13,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                        {"inbound_record", text.find('|') == std::string::npos ? "" : text.substr(text.find('|') + 1)}});
     ArnonatPortRange list[ARNONAT_DMZ_RANGES_MAX] = {};
     ARNONAT_NatDmzPortStructBuild(ARNONAT_PROTO_TCP, list);
+    fuzz::check(g_iPolicyRecord.count >= 0 && g_iPolicyRecord.count <= ARNONAT_INBOUND_MAX);
     for (int k = 0; k < ARNONAT_DMZ_RANGES_MAX && list[k].start; ++k)
         fuzz::check(list[k].end >= list[k].start && (k == 0 || list[k].start > list[k - 1].end + 1));
     static FILE *sink = std::fopen("/dev/null", "w");

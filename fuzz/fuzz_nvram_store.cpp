@@ -9,11 +9,9 @@
 #include "fuzz/harness.h"
 #include "zolt_nvram.h"
 
-namespace {
-
 using Settings = std::vector<std::pair<std::string, std::string>>;
 
-Settings all_settings()
+static Settings all_settings()
 {
     Settings all;
     fuzz::check(zoltNvramConfig_foreach([](const char *key, const char *value, void *all) {
@@ -22,7 +20,7 @@ Settings all_settings()
     return all;
 }
 
-void check_key(const std::string &key, bool present)
+static void check_key(const std::string &key, bool present)
 {
     const char *value = zoltNvramConfig_get(key.c_str());
     fuzz::check((zoltNvramConfig_match(key.c_str(), value) != 0) == present && (present || !*value));
@@ -32,8 +30,6 @@ void check_key(const std::string &key, bool present)
         fuzz::check(std::string(buf) == std::string(value).substr(0, size - 1));
     }
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,7 +1,7 @@
-// Any port trigger policies, each input line one policy value (the first
-// line also gives the LAN interface name): the scanner stays inside the
-// value, names stay terminated, the table stays one gapless list of at most
-// 20 records, and every rule line written is whole.
+// Any port trigger policies, the input's NUL-terminated strings the policy
+// values (the first also gives the LAN interface name): the scanner stays
+// inside the value, names stay terminated, the table stays one gapless list
+// of at most 20 records, and every rule line written is whole.
 #include "arnonat.h"
 #include "fuzz/harness.h"
 #include "rules/forwarding/port_trigger_policy.h"
@@ -11,7 +11,7 @@ using arnonat::kTriggerPolicyMax;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    std::vector<std::string> lines = fuzz::parts(std::string(reinterpret_cast<const char *>(data), size), '\n', 30);
+    std::vector<std::string> lines = fuzz::parts(std::string(reinterpret_cast<const char *>(data), size), '\0', 30);
     // One policy scanned straight from a buffer exactly as long as it is.
     std::vector<char> exact(lines[0].c_str(), lines[0].c_str() + lines[0].size() + 1);
     arnonat::TriggerPolicy record{};

@@ -31,8 +31,7 @@ inline void check(bool ok)
 // The input as text, cut at its first NUL (a setting holds none).
 inline std::string text(const uint8_t *data, size_t size)
 {
-    std::string t(reinterpret_cast<const char *>(data), size);
-    return t.substr(0, t.find('\0'));
+    return std::string(reinterpret_cast<const char *>(data), strnlen(reinterpret_cast<const char *>(data), size));
 }
 
 // TEXT split at SEP into at most MAX parts (at least one), with empty ones
@@ -40,22 +39,14 @@ inline std::string text(const uint8_t *data, size_t size)
 inline std::vector<std::string> parts(const std::string &text, char sep, size_t max = 64, size_t min = 1)
 {
     std::vector<std::string> out;
-    for (size_t start = 0; start <= text.size() && out.size() < max;) {
-        size_t end = std::min(text.find(sep, start), text.size());
-        out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
+    for (size_t start = 0; start <= text.size() && out.size() < max; start += out.back().size() + 1)
+        out.push_back(text.substr(start, text.find(sep, start) - start));
     out.resize(std::max(out.size(), min));
     return out;
 }
 
-// A file of this process under /tmp; the settings store is "store".
-inline std::string path(const char *name)
-{
-    return "/tmp/arnonat-fuzz-" + std::to_string(::getpid()) + "-" + name;
-}
-
-inline const std::string kStore = path("store");
+// Files of this process under /tmp: the settings store and the rule file.
+inline const std::string kStore = "/tmp/arnonat-fuzz-" + std::to_string(::getpid()) + "-store";
 inline const bool kStoreSet = ::setenv("ZOLT_NVRAM_FILE", kStore.c_str(), 1) == 0;
 
 // Writes the store: KEY=VALUE lines with the store's escapes, without its
@@ -73,23 +64,18 @@ inline void write_store(const std::vector<std::pair<std::string, std::string>> &
     std::fclose(f);
 }
 
-// The whole file at PATH; a file that cannot be read is a fault.
-inline std::string read_file(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    check(in.is_open());
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // The text GENERATE (a generator given a path) writes into a fresh rule
-// file of this process; a generator's failure is a fault.
+// file of this process; a generator's failure, or a file that cannot be
+// read, is a fault.
 template <typename Generate>
 std::string generated(Generate generate)
 {
-    static const std::string rules = path("rules");
+    static const std::string rules = kStore.substr(0, kStore.size() - 5) + "rules";
     ::unlink(rules.c_str());
     check(generate(rules.c_str()) == 0);
-    return read_file(rules);
+    std::ifstream in(rules, std::ios::binary);
+    check(in.is_open());
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Checks every command of the rule file TEXT: each is "iptables ..."

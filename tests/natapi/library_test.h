@@ -14,15 +14,30 @@
 #include <vector>
 
 #include "agapi.h"
-#include "natapi/engine_test.h"
+#include "support/sandbox.h"
+#include "zolt_natsim.h"
 
 namespace natapi_test {
+
+// Each test starts with an empty engine and an empty log of received commands.
+class EngineTest : public sandbox::Test {
+protected:
+    void SetUp() override { sandbox::Test::SetUp(), natsim_reset(); }
+};
 
 // A value as the engine sees it in memory.
 template <typename T>
 std::string bytes(const T &v)
 {
     return std::string(reinterpret_cast<const char *>(&v), sizeof v);
+}
+
+template <typename T>
+T filled(unsigned char byte)
+{
+    T t;
+    std::memset(&t, byte, sizeof t);
+    return t;
 }
 
 // Bytes as text: two or more printable characters (and a final NUL) in
@@ -43,9 +58,7 @@ inline std::string shown(const unsigned char *p, size_t n)
 // A word: a number, negative as 32 bits, or "@" for an address.
 inline std::string word(uintptr_t w)
 {
-    if (w < 0x10000)
-        return std::to_string(w);
-    if (w >= 0xffff0000u && w <= 0xffffffffu)
+    if (w < 0x10000 || (w >= 0xffff0000u && w <= 0xffffffffu))
         return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(w)));
     return "@";
 }
@@ -58,19 +71,15 @@ inline std::string received(const natsim_call &c)
 {
     if (c.record_len)
         return "rec" + std::to_string(c.record_len) + ":" + shown(c.record, c.record_len);
-    int last = -1;
-    for (int i = 0; i < AGAPI_MAX_FIELDS; ++i)
-        if (c.word[i] || c.length[i])
-            last = i;
+    int last = AGAPI_MAX_FIELDS - 1;
+    while (last >= 0 && !c.word[last] && !c.length[last])
+        --last;
     if (last < 0 && c.count == 0)
         return "arg " + word(c.arg);
     std::string s = "n" + std::to_string(c.count);
-    for (int i = 0; i <= last; ++i) {
-        s += " ";
-        if (c.length[i])
-            s += std::to_string(c.length[i]) + ":";
-        s += c.data_len[i] ? shown(c.data[i], c.data_len[i]) : word(c.word[i]);
-    }
+    for (int i = 0; i <= last; ++i)
+        s += " " + (c.length[i] ? std::to_string(c.length[i]) + ":" : "") +
+             (c.data_len[i] ? shown(c.data[i], c.data_len[i]) : word(c.word[i]));
     return s;
 }
 
@@ -85,16 +94,6 @@ inline std::string log_text()
         text += code + received(*natsim_log_entry(i)) + "\n";
     }
     return text;
-}
-
-// What CALL printed, "-> " and its answer, then the commands the engine
-// received.
-inline std::string transcript(const std::function<int()> &call)
-{
-    natsim_log_clear();
-    sandbox::StdoutCapture out;
-    int result = call();
-    return out.finish() + "-> " + std::to_string(result) + "\n" + log_text();
 }
 
 // The one command the engine received since the log was last cleared.
@@ -115,6 +114,30 @@ std::string printed(Fn fn)
     return out.finish();
 }
 
+// What a call printed and returned.
+struct Outcome {
+    std::string out;
+    int result;
+    bool operator==(const Outcome &) const = default;
+    friend std::ostream &operator<<(std::ostream &os, const Outcome &o) { return os << o.result << " \"" << o.out << "\""; }
+};
+
+inline Outcome run(const std::function<int()> &call)
+{
+    int result = 0;
+    std::string out = printed([&] { result = call(); });
+    return {out, result};
+}
+
+// What CALL printed, "-> " and its answer, then the commands the engine
+// received.
+inline std::string transcript(const std::function<int()> &call)
+{
+    natsim_log_clear();
+    Outcome o = run(call);
+    return o.out + "-> " + std::to_string(o.result) + "\n" + log_text();
+}
+
 struct Function {
     const char *name;
     uint32_t code;
@@ -127,24 +150,6 @@ struct Function {
     int accepted;
     std::string accepted_out = "";
 };
-
-struct Outcome {
-    std::string out;
-    int result;
-    bool operator==(const Outcome &) const = default;
-    friend std::ostream &operator<<(std::ostream &os, const Outcome &o)
-    {
-        return os << o.result << " \"" << o.out << "\"";
-    }
-};
-
-template <typename T>
-T filled(unsigned char byte)
-{
-    T t;
-    std::memset(&t, byte, sizeof t);
-    return t;
-}
 
 // The buffers and records the calls hand over, each record filled with its
 // own byte so that the engine's copy shows whose it is.
@@ -167,8 +172,9 @@ struct Arguments {
 
 inline Arguments arg;
 
-inline const std::string kRuleTableHead =
-    "\nCurrent time: 0\n id wif lif          wan_ip          lan_ip        lan_mask fport1 fport2 s_port    time"
+// The head of the NAT rule table after its time line.
+inline const std::string kRuleTableHeader =
+    " id wif lif          wan_ip          lan_ip        lan_mask fport1 fport2 s_port    time"
     "  timeout  type nat prot once resv confl       ForeignIp add_from\n" + std::string(60, '-') + "\n";
 
 // The forwarding rule that agApi_natRuleAdd2 applies, from two words.
@@ -193,7 +199,7 @@ inline const std::vector<Function> &functions()
         {"agApi_setAlg", 0x8004649A, 'S', [] { return agApi_setAlg("sip", -3); }, R"(n2 3:"sip" 4:fdffffff)", 1},
         {"agApi_natLanUnhook", 0x800464AD, 'S', [] { return agApi_natLanUnhook("br0"); }, R"(n0 3:"br0")", 1},
         // NAT rules
-        {"agApi_natDumpRuleTbl", 0x80046404, 'S', [] { return agApi_natDumpRuleTbl(); }, "n0 @ @ @ @ @ @ @ @", 1, kRuleTableHead + "Total 0 rules.\n\n"},
+        {"agApi_natDumpRuleTbl", 0x80046404, 'S', [] { return agApi_natDumpRuleTbl(); }, "n0 @ @ @ @ @ @ @ @", 1, "\nCurrent time: 0\n" + kRuleTableHeader + "Total 0 rules.\n\n"},
         {"agApi_natRuleAdd", 0x80046407, 'S', [] { return agApi_natRuleAdd(2, arg.add_words); }, R"(n2 "ruleadd\0" "80\0")", 1},
         {"agApi_natRuleDel", 0x80046408, 'S', [] { return agApi_natRuleDel(2, arg.del_words); }, "arg 12", 1},
         {"agApi_natRuleClear", 0x80046409, 'S', [] { return agApi_natRuleClear(); }, "arg 0", 1},
@@ -392,14 +398,6 @@ inline Outcome failure(const Function &f, int r)
             return {out, result == kR ? r : result};
         }
     return {"no such kind", 0};
-}
-
-// What CALL prints and returns.
-inline Outcome run(const std::function<int()> &call)
-{
-    sandbox::StdoutCapture out;
-    int result = call();
-    return {out.finish(), result};
 }
 
 } // namespace natapi_test

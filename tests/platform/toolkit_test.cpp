@@ -1,37 +1,29 @@
 // The small helpers every generator shares, against the C library they
 // mimic, and the file copy onto a file that takes no bytes.
-#include <unistd.h>
 #include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "arnonat.h"
 #include "platform/text_values.h"
 #include "platform/tokens.h"
 #include "support/sandbox.h"
 
-namespace {
-
-// While armed, every write() of the component returns 0, as a device that
-// takes nothing does; a writer that keeps trying is stopped after a bound.
-int g_zero_writes_left = -1;
-int g_zero_writes = 0;
-
-} // namespace
+// From 0, every write() of the component counts and returns 0, as a device
+// that takes nothing does; a writer that keeps trying is stopped after a
+// bound.
+static int g_zero_writes = -1;
 
 extern "C" ssize_t write(int fd, const void *data, size_t size)
 {
-    if (g_zero_writes_left < 0 || fd <= 2)
+    if (g_zero_writes < 0 || fd <= 2)
         return syscall(SYS_write, fd, data, size);
-    ++g_zero_writes;
-    if (g_zero_writes_left-- > 0)
+    if (++g_zero_writes < 1000)
         return 0;
     errno = ELOOP; // the bound: the writer spun
     return -1;
@@ -43,12 +35,10 @@ namespace {
 // must agree with it too.
 TEST(AtoiClamped, ReadsAsAtoiAndClampsWhereAtoiWouldOverflow)
 {
-    const char *const rows[] = {
-        "", "0", "42", "  42", "\t\n\v\f\r 7", "+5", "-5", "- 5", "+-5", "12abc", "abc", "007", "1e5",
-        "0x10", " +0", "-0", "2147483647", "-2147483648", "2147483648", "-2147483649", "4294967297",
-        "99999999999999999999999", "-99999999999999999999999", "  -00000000000000000000012",
-    };
-    for (const char *text : rows) {
+    for (const char *text : {"", "0", "42", "  42", "\t\n\v\f\r 7", "+5", "-5", "- 5", "+-5", "12abc", "abc", "007",
+                             "1e5", "0x10", " +0", "-0", "2147483647", "-2147483648", "2147483648", "-2147483649",
+                             "4294967297", "99999999999999999999999", "-99999999999999999999999",
+                             "  -00000000000000000000012"}) {
         long long reference = std::clamp<long long>(std::strtoll(text, nullptr, 10), INT32_MIN, INT32_MAX);
         EXPECT_EQ(arnonat::atoi_clamped(text), reference) << text;
         if (reference > INT32_MIN && reference < INT32_MAX)
@@ -58,28 +48,21 @@ TEST(AtoiClamped, ReadsAsAtoiAndClampsWhereAtoiWouldOverflow)
     EXPECT_EQ(arnonat::atoi_clamped(std::string_view("123456", 3)), 123);
 }
 
-std::vector<std::string> by_strtok_r(std::string text, const char *delimiters)
-{
-    std::vector<std::string> tokens;
-    char *save = nullptr;
-    for (char *t = strtok_r(text.data(), delimiters, &save); t; t = strtok_r(nullptr, delimiters, &save))
-        tokens.emplace_back(t);
-    return tokens;
-}
-
 TEST(Tokens, SplitAsStrtokRDoes)
 {
     const std::pair<const char *, const char *> rows[] = {
-        {"", ";"},          {";;;", ";"},           {"a", ";"},           {"a;;b;", ";"},
-        {";a;b", ";"},      {"  a  b  ", " "},      {"a b\tc \t d", " \t"}, {"a b", ""},
-        {"@@1@@2@", "@"},   {"x\n\ny\n", "\n"}, {"1:2:3", ": "},       {"::", ":"},
+        {"", ";"},    {";;;", ";"}, {"a", ";"}, {"a;;b;", ";"}, {";a;b", ";"},    {"  a  b  ", " "},
+        {"a b\tc \t d", " \t"}, {"a b", ""}, {"@@1@@2@", "@"}, {"x\n\ny\n", "\n"}, {"1:2:3", ": "}, {"::", ":"},
     };
     for (const auto &[text, delimiters] : rows) {
-        std::vector<std::string> tokens;
+        std::string copy = text, by_strtok_r, by_tokens;
+        char *save = nullptr;
+        for (char *t = strtok_r(copy.data(), delimiters, &save); t; t = strtok_r(nullptr, delimiters, &save))
+            by_strtok_r += std::string(t) + "|";
         arnonat::Tokens split(text, delimiters);
         for (std::string_view t; split.next(t);)
-            tokens.emplace_back(t);
-        EXPECT_EQ(tokens, by_strtok_r(text, delimiters)) << text;
+            by_tokens += std::string(t) + "|";
+        EXPECT_EQ(by_tokens, by_strtok_r) << text;
     }
     // A view is split up to its end, and the text is never written.
     const char text[] = "a;b;c";
@@ -92,24 +75,17 @@ TEST(Tokens, SplitAsStrtokRDoes)
     EXPECT_TRUE(fields.next(t) && t == "1" && fields.rest(t) && t == "2;3;" && !fields.rest(t));
 }
 
-class Toolkit : public sandbox::Test {};
+class CopyFile : public sandbox::Test {};
 
-TEST_F(Toolkit, CopyOntoAFileThatTakesNoBytesFailsAtOnce)
+TEST_F(CopyFile, OntoAFileThatTakesNoBytesFailsAtOnce)
 {
-    FILE *source = std::fopen("/tmp/src", "w");
-    ASSERT_TRUE(source);
-    std::fputs("iptables -F\n", source);
-    std::fclose(source);
-
+    sandbox::write_file("/tmp/src", "iptables -F\n");
     g_zero_writes = 0;
-    g_zero_writes_left = 1000;
-    errno = 0;
-    int result = ARNONAT_cp("/tmp/dst", "/tmp/src");
-    int error = errno;
-    g_zero_writes_left = -1;
+    int result = ARNONAT_cp("/tmp/dst", "/tmp/src"), error = errno, writes = g_zero_writes;
+    g_zero_writes = -1;
     EXPECT_EQ(result, -1);
     EXPECT_EQ(error, EIO);
-    EXPECT_EQ(g_zero_writes, 1);
+    EXPECT_EQ(writes, 1);
 }
 
 } // namespace

@@ -265,29 +265,4 @@ void write_file(const std::string &path, const std::string &content)
     check(out.good(), "write " + path);
 }
 
-StdoutCapture::StdoutCapture() : file_(std::tmpfile())
-{
-    check(file_ != nullptr, "tmpfile");
-    std::fflush(stdout);
-    saved_ = ::dup(STDOUT_FILENO);
-    ::dup2(fileno(file_), STDOUT_FILENO);
-}
-
-StdoutCapture::~StdoutCapture()
-{
-    finish();
-    std::fclose(file_);
-}
-
-std::string StdoutCapture::finish()
-{
-    if (saved_ < 0)
-        return {};
-    std::fflush(stdout);
-    ::dup2(saved_, STDOUT_FILENO);
-    ::close(saved_);
-    saved_ = -1;
-    return read_file("/proc/self/fd/" + std::to_string(fileno(file_)));
-}
-
 } // namespace sandbox

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sandbox {
@@ -84,16 +84,16 @@ inline const std::string kStockRules =
     "# stock custom rules of the firewall script\n"
     "iptables -N STOCK_CHAIN 2>/dev/null\n";
 
-// Captures what the calling process prints on standard output.
+// Captures what the calling process prints on standard output (one
+// capture at a time).
 class StdoutCapture {
 public:
-    StdoutCapture();
-    ~StdoutCapture();
-    std::string finish();
+    StdoutCapture() { ::testing::internal::CaptureStdout(); }
+    ~StdoutCapture() { finish(); }
+    std::string finish() { return std::exchange(capturing_, false) ? ::testing::internal::GetCapturedStdout() : ""; }
 
 private:
-    FILE *file_;
-    int saved_ = -1;
+    bool capturing_ = true;
 };
 
 } // namespace sandbox
