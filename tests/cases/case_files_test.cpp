@@ -1,9 +1,11 @@
 // Runs each case file under tests/cases as a test of its own, in a sandbox.
 //
-// A case file opens with a sentence saying what it checks, then sections,
-// each headed by a line "-- NAME --" and done in file order:
+// A case file holds sections, each headed by a line "-- NAME --" and done in
+// file order, and paragraphs of sentences saying what the sections after
+// them check; the file opens with one.  An empty line ends a section.
 //
-//   Settings        key=value lines; in values \n is a newline, \\ a backslash
+//   Settings        key=value lines; in values \n is a newline, \\ a backslash;
+//                   key<COMMAND takes what the shell COMMAND prints
 //   File PATH       the file's content from now on
 //   Run             calls: a library function and its arguments, `arnonat
 //                   WORDS` or `sh ...`, after key=value words that change
@@ -12,14 +14,14 @@
 //   Expect PATH     the file's lines, or "(no file)"
 //   Expect stdout   what the last Run printed (a program: on either stream)
 //   Expect calls    the commands the stubs recorded during the last Run
-//   Then            a sentence saying what the sections after it check
 //
 // "Expect X | COMMAND" compares what the shell COMMAND prints from X instead.
 // What a Run printed or started and no section looked at must be nothing.
-// Empty lines are left out; a line that ends in a blank ends in "$", which is
-// taken off.  Arguments split at blanks, '...' keeps blanks, NULL is a null
-// pointer.  A mismatch is shown as a unified diff.  Last, every file expected
-// is run by sh: a setting that reached the shell as syntax starts `pwned`.
+// A line that ends in a blank ends in "$", which is taken off ("$" alone is
+// an empty line).  Arguments split at blanks, '...' keeps blanks, NULL is a
+// null pointer.  A mismatch is shown as a unified diff.  Last, every file
+// expected is run by sh: a setting that reached the shell as syntax starts
+// the tripwire `pwned`.
 #include <arpa/inet.h>
 
 #include <algorithm>
@@ -151,14 +153,17 @@ std::vector<std::pair<std::string, size_t>> split_words(const std::string &text)
     return words;
 }
 
-// Sets the setting of a "key=value" word or line; false for anything else.
+// Sets the setting of a "key=value" or "key<COMMAND" word or line; false for
+// anything else.
 bool set(const std::string &line)
 {
     size_t eq = line.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_");
-    if (eq == 0 || eq == std::string::npos || line[eq] != '=')
+    if (eq == 0 || eq == std::string::npos || (line[eq] != '=' && line[eq] != '<'))
         return false;
-    std::string value;
-    for (size_t i = eq + 1; i < line.size(); ++i)
+    std::string value = line[eq] == '<' ? sandbox::run(line.substr(eq + 1)).out : "";
+    if (!value.empty() && value.back() == '\n')
+        value.pop_back();
+    for (size_t i = eq + 1; line[eq] == '=' && i < line.size(); ++i)
         value += line[i] == '\\' && ++i < line.size() ? (line[i] == 'n' ? '\n' : line[i]) : line[i];
     sandbox::set(line.substr(0, eq), value);
     return true;
@@ -262,7 +267,7 @@ protected:
                 looked_.clear(), run_line_ = line;
         } else if (head.rfind("Expect ", 0) == 0) {
             expect(line, head, text);
-        } else if (head != "Then") {
+        } else {
             ADD_FAILURE_AT(path_.c_str(), line) << "unknown section " << head;
         }
     }
@@ -278,21 +283,23 @@ TEST_P(Cases, Run)
     std::string head, body;
     int n = 0, head_line = 0;
     bool described = false;
-    for (const std::string &l : sandbox::split_lines(sandbox::read_file(path_) + "\n-- end --")) {
+    for (const std::string &l : sandbox::split_lines(sandbox::read_file(path_) + "\n")) {
+        const bool is_head = l.size() > 6 && l.rfind("-- ", 0) == 0 && l.compare(l.size() - 3, 3, " --") == 0;
         ++n;
-        if (l.size() > 6 && l.rfind("-- ", 0) == 0 && l.compare(l.size() - 3, 3, " --") == 0) {
-            if (head_line)
-                section(head_line, head, body);
-            head = l.substr(3, l.size() - 6), body.clear(), head_line = n;
+        if (head_line && (is_head || l.empty()))
+            section(head_line, head, body), head_line = 0;
+        if (is_head) {
+            if (!described)
+                ADD_FAILURE_AT(path_.c_str(), n) << "no sentence saying what the case checks";
+            head = l.substr(3, l.size() - 6), body.clear(), head_line = n, described = true;
         } else if (!l.empty() && !head_line) {
-            described = true;
+            described = true; // a sentence
         } else if (!l.empty()) {
             if (l.back() == ' ' || l.back() == '\t')
                 ADD_FAILURE_AT(path_.c_str(), n) << "ends in a blank without a closing $";
             body += (l.back() == '$' ? l.substr(0, l.size() - 1) : l) + "\n";
         }
     }
-    EXPECT_TRUE(described) << path_ << ": no sentence saying what the case checks";
     end_of_run();
     for (const std::string &file : files_)
         sandbox::run("cd /tmp && sh " + file);
