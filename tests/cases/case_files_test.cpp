@@ -8,8 +8,9 @@
 //                   key<COMMAND takes what the shell COMMAND prints
 //   File PATH       the file's content from now on
 //   Run             calls: a library function and its arguments, `arnonat
-//                   WORDS` or `sh ...`, after key=value words that change
-//                   settings first; "=> N" expects a result other than 0
+//                   WORDS` or `sh ...` (the nvram tool is $NVRAM), after
+//                   key=value words that change settings first; "=> N"
+//                   expects a result other than 0
 //   Setup           calls as in Run, whose output is not looked at
 //   Expect PATH     the file's lines, or "(no file)"
 //   Expect stdout   what the last Run printed (a program: on either stream)
@@ -86,12 +87,13 @@ const std::map<std::string, std::function<int(const Words &)>> kCalls = {
     {"ARNONAT_ConfigureDmzPorts", [](const Words &w) {
          return to_file(str(w, 0), [&](FILE *f) { return ARNONAT_ConfigureDmzPorts(f, num(w, 1)); });
      }},
+    // The words are its argument vector, null when the first is NULL.
     {"ARNONAT_ExecuteOnePortForwardRule", [](const Words &w) {
          std::vector<char *> argv;
          for (const std::string &word : w)
              argv.push_back(const_cast<char *>(word.c_str()));
          argv.push_back(nullptr);
-         return ARNONAT_ExecuteOnePortForwardRule(static_cast<int>(w.size()), argv.data());
+         return ARNONAT_ExecuteOnePortForwardRule(static_cast<int>(w.size()), w[0] == "NULL" ? nullptr : argv.data());
      }},
     {"ARNONAT_GenerateIPRangeRule", [](const Words &w) {
          char out[ARNONAT_IPRANGE_RULE_SIZE];
@@ -178,6 +180,7 @@ protected:
         g_nat_rules.clear();
         std::memset(&g_iPolicyRecord, 0, sizeof g_iPolicyRecord); // as in a fresh process
         sandbox::install_tripwire();
+        ::setenv("NVRAM", ARNONAT_NVRAM_TOOL, 1); // for `sh` lines: $NVRAM set KEY=VALUE
         sandbox::set_date("Sun Dec  6 09:53:50 UTC 2026", "Sun Dec  6 09:53:50 UTC 2026");
     }
 
