@@ -8,7 +8,8 @@
 //                   key<COMMAND takes what the shell COMMAND prints
 //   File PATH       the file's content from now on
 //   Run             calls: a library function and its arguments, `arnonat
-//                   WORDS` or `sh ...` (the nvram tool is $NVRAM), after
+//                   WORDS` or `sh ...` ($ARNONAT and $NVRAM run the
+//                   program and the nvram tool), after
 //                   key=value words that change settings first; "=> N"
 //                   expects a result other than 0
 //   Setup           calls as in Run, whose output is not looked at
@@ -180,7 +181,8 @@ protected:
         g_nat_rules.clear();
         std::memset(&g_iPolicyRecord, 0, sizeof g_iPolicyRecord); // as in a fresh process
         sandbox::install_tripwire();
-        ::setenv("NVRAM", ARNONAT_NVRAM_TOOL, 1); // for `sh` lines: $NVRAM set KEY=VALUE
+        ::setenv("NVRAM", ARNONAT_NVRAM_TOOL, 1); // for `sh` lines
+        ::setenv("ARNONAT", sandbox::program(ARNONAT_CLI).c_str(), 1);
         sandbox::set_date("Sun Dec  6 09:53:50 UTC 2026", "Sun Dec  6 09:53:50 UTC 2026");
     }
 
