@@ -97,13 +97,9 @@ const std::map<std::string, std::function<int(const Words &)>> kCalls = {
          return ARNONAT_ExecuteOnePortForwardRule(static_cast<int>(w.size()), w[0] == "NULL" ? nullptr : argv.data());
      }},
     {"ARNONAT_GenerateIPRangeRule", [](const Words &w) {
-         char out[ARNONAT_IPRANGE_RULE_SIZE];
-         return shown(ARNONAT_GenerateIPRangeRule(out, 0, str(w, 0), str(w, 1)), out);
-     }},
-    {"arnonat_getWanInterface", [](const Words &) {
-         char out[ARNONAT_WAN_IFNAME_SIZE];
-         return shown(arnonat_getWanInterface(out), out);
-     }},
+         char o[ARNONAT_IPRANGE_RULE_SIZE];
+         return shown(ARNONAT_GenerateIPRangeRule(o, 0, str(w, 0), str(w, 1)), o); }},
+    {"arnonat_getWanInterface", [](const Words &) { char o[ARNONAT_WAN_IFNAME_SIZE]; return shown(arnonat_getWanInterface(o), o); }},
     // Session 1 or 2, capacity and "default only": a line per entry, -1
     // when an entry past the capacity was written.
     {"arnonat_getServiceTable", [](const Words &w) {
@@ -126,7 +122,6 @@ const std::map<std::string, std::function<int(const Words &)>> kCalls = {
      }},
     {"natsim_force_result", [](const Words &w) { return natsim_force_result(std::stoul(w[0], nullptr, 0), num(w, 1)), 0; }},
     {"natsim_set_device", [](const Words &w) { return natsim_set_device(str(w, 0), num(w, 1)), 0; }},
-    {"natsim_reset", [](const Words &) { return natsim_reset(), g_nat_rules.clear(), 0; }},
     {"nat_rule", [](const Words &w) {
          NatRuleRecord r{};
          r.id = num(w, 0);
