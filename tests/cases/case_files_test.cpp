@@ -1,27 +1,29 @@
 // Runs each case file under tests/cases as a test of its own, in a sandbox.
 //
-// A case file opens with a sentence saying what it checks, then sections,
-// each headed by a line "-- NAME --" and done in file order:
+// A case file holds sections, each headed by a line "-- NAME --" and done in
+// file order, and paragraphs of sentences saying what the sections after
+// them check; the file opens with one.  An empty line ends a section.
 //
-//   Settings        key=value lines; in values \n is a newline, \\ a backslash
-//   Date            what `date` prints, then what `date -u` prints
-//   File PATH       the file's content before the run
-//   Setup           calls whose output is not checked (the engine, folders)
+//   Settings        key=value lines; in values \n is a newline, \\ a backslash;
+//                   key<COMMAND takes what the shell COMMAND prints
+//   File PATH       the file's content from now on
 //   Run             calls: a library function and its arguments, `arnonat
-//                   WORDS` or `sh ...`, after key=value words that change
-//                   settings first; "=> N" expects a result other than 0
+//                   WORDS` or `sh ...` ($ARNONAT and $NVRAM run the
+//                   program and the nvram tool), after
+//                   key=value words that change settings first; "=> N"
+//                   expects a result other than 0
+//   Setup           calls as in Run, whose output is not looked at
 //   Expect PATH     the file's lines, or "(no file)"
-//   Expect stdout   what the last Run printed
-//   Expect stderr   the same on standard error (programs and shell only)
+//   Expect stdout   what the last Run printed (a program: on either stream)
 //   Expect calls    the commands the stubs recorded during the last Run
-//   Then            a sentence saying what the sections after it check
 //
-// "Expect X | COMMAND" compares what COMMAND prints from X instead.  What a
-// Run printed or started and no section named must be nothing.  A line that
-// ends in a blank ends in "$"; a "$" at the end of a line is taken off.
-// Arguments split at blanks, '...' keeps blanks, NULL is a null pointer.
-// Afterwards every file expected is run by sh: a setting that reached the
-// shell as syntax starts the tripwire `pwned`.
+// "Expect X | COMMAND" compares what the shell COMMAND prints from X instead.
+// What a Run printed or started and no section looked at must be nothing.
+// A line that ends in a blank ends in "$", which is taken off ("$" alone is
+// an empty line).  Arguments split at blanks, '...' keeps blanks, NULL is a
+// null pointer.  A mismatch is shown as a unified diff.  Last, every file
+// expected is run by sh: a setting that reached the shell as syntax starts
+// the tripwire `pwned`.
 #include <arpa/inet.h>
 
 #include <algorithm>
@@ -30,6 +32,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,74 +43,11 @@
 namespace {
 
 using Words = std::vector<std::string>;
-
-struct Section {
-    std::string head, text; // text: its lines, each with its newline
-    int line;
-};
-
-struct CaseFile {
-    std::string name, path, error;
-    std::vector<Section> sections;
-};
-
-void PrintTo(const CaseFile &c, std::ostream *os) { *os << c.path; }
-
-CaseFile parse(const std::string &path)
-{
-    CaseFile c{"", path, "", {}};
-    bool described = false;
-    size_t blanks = 0; // empty lines held back: those before a head separate sections
-    int n = 0;
-    for (const std::string &l : sandbox::split_lines(sandbox::read_file(path) + "\n-- end --")) {
-        ++n;
-        if (l.size() > 6 && l.rfind("-- ", 0) == 0 && l.compare(l.size() - 3, 3, " --") == 0) {
-            c.sections.push_back({l.substr(3, l.size() - 6), "", n});
-            blanks = 0;
-        } else if (c.sections.empty()) {
-            described = described || !l.empty();
-        } else if (l.empty()) {
-            ++blanks;
-        } else {
-            if (l.back() == ' ' || l.back() == '\t')
-                c.error += "\"" + l + "\" ends in a blank without a closing $\n";
-            c.sections.back().text += std::string(blanks, '\n') + (l.back() == '$' ? l.substr(0, l.size() - 1) : l) + "\n";
-            blanks = 0;
-        }
-    }
-    c.sections.pop_back(); // the end mark
-    if (!described)
-        c.error += "no sentence saying what the case checks\n";
-    return c;
-}
-
-std::vector<CaseFile> find_cases()
-{
-    namespace fs = std::filesystem;
-    const fs::path root = ARNONAT_SOURCE_DIR "/tests/cases";
-    std::vector<CaseFile> cases;
-    for (const fs::directory_entry &e : fs::recursive_directory_iterator(root))
-        if (e.path().extension() == ".case") {
-            cases.push_back(parse(e.path().string()));
-            std::string &name = cases.back().name = fs::relative(e.path(), root).replace_extension().string();
-            std::replace_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(ch); }, '_');
-        }
-    std::sort(cases.begin(), cases.end(), [](const CaseFile &a, const CaseFile &b) { return a.name < b.name; });
-    return cases;
-}
-
-// ---- the calls a case can make
+const std::string kRoot = ARNONAT_SOURCE_DIR "/tests/cases/";
+const std::string kOut = sandbox::kHome + "/out"; // what the last Run printed
 
 const char *str(const Words &w, size_t i) { return w.at(i) == "NULL" ? nullptr : w.at(i).c_str(); }
 int num(const Words &w, size_t i) { return static_cast<int>(std::stol(w.at(i), nullptr, 0)); }
-
-void set(const std::string &line)
-{
-    std::string value;
-    for (size_t i = line.find('=') + 1; i < line.size(); ++i)
-        value += line[i] == '\\' && ++i < line.size() ? (line[i] == 'n' ? '\n' : line[i]) : line[i];
-    sandbox::set(line.substr(0, line.find('=')), value);
-}
 
 // A generator that writes to a stream, here the file PATH opened to append.
 int to_file(const char *path, const std::function<int(FILE *)> &write)
@@ -119,18 +59,16 @@ int to_file(const char *path, const std::function<int(FILE *)> &write)
     return r;
 }
 
+// A function that fills a buffer prints it on a line of its own.
+int shown(int result, const char *text) { return std::printf("%s\n", text), result; }
+
 std::vector<NatRuleRecord> g_nat_rules;
 
-struct Function {
-    size_t words; // SIZE_MAX: any number
-    std::function<int(const Words &)> call;
-};
+#define TEXT(f) {#f, [](const Words &w) { return f(str(w, 0)); }},
+#define STREAM(f) {#f, [](const Words &w) { return to_file(str(w, 0), f); }},
+#define CALL(f, ...) {#f, []([[maybe_unused]] const Words &w) { return static_cast<int>(f(__VA_ARGS__)); }},
 
-#define TEXT(f) {#f, {1, [](const Words &w) { return f(str(w, 0)); }}},
-#define STREAM(f) {#f, {1, [](const Words &w) { return to_file(str(w, 0), f); }}},
-#define CALL(f, n, ...) {#f, {n, [](const Words &w) { return f(__VA_ARGS__); }}},
-
-const std::map<std::string, Function> kFunctions = {
+const std::map<std::string, std::function<int(const Words &)>> kCalls = {
     TEXT(ARNONAT_GenerateVPNRules) TEXT(ARNONAT_GenerateUSBRules) TEXT(ARNONAT_GenerateRemoteManagementRules)
     TEXT(ARNONAT_GenerateDosUDPPortScanRule) TEXT(ARNONAT_GenerateSSCRules) TEXT(ARNONAT_GenerateAttackRules)
     TEXT(ARNONAT_GenerateVlanRules) TEXT(ARNONAT_GenerateGuestISORules) TEXT(ARNONAT_GenerateOpenDNSRules)
@@ -139,44 +77,32 @@ const std::map<std::string, Function> kFunctions = {
     TEXT(ARNONAT_GenerateBlockServicesRules) TEXT(ARNONAT_GenerateVelmoraBsiteRules)
     TEXT(ARNONAT_GenerateListenPortRules) TEXT(ARNONAT_ApplyConfigForService) TEXT(ARNONAT_ExecuteOneBlockSiteRule)
     STREAM(ARNONAT_GenerateNatConfig) STREAM(ARNONAT_GenerateLanConfig) STREAM(ARNONAT_GenerateFirewallConfig)
-    CALL(ARNONAT_GenerateBlockSiteRuleInRunTime, 0)
-    CALL(ARNONAT_PocessRIPngRules, 1, num(w, 0))
-    CALL(ARNONAT_RunArno, 2, num(w, 0), str(w, 1))
-    CALL(agApi_setDeviceListenPort, 3, num(w, 0), num(w, 1), num(w, 2))
-    CALL(arnonat_addInputListenPort, 4, num(w, 0), num(w, 1), num(w, 2), num(w, 3))
-    CALL(agApi_setDeviceListenPort_2, 6, num(w, 0), num(w, 1), num(w, 2), str(w, 3), str(w, 4), str(w, 5))
-    CALL(arnonat_addInputListenPort_2, 7, num(w, 0), num(w, 1), num(w, 2), num(w, 3), str(w, 4), str(w, 5),
-         str(w, 6))
-    CALL(natsim_log_size, 0)
-    CALL(agApi_fwServiceAdd, 4, str(w, 0), num(w, 1), num(w, 2), num(w, 3))
-    CALL(agApi_fwServiceAdd_Session2, 4, str(w, 0), num(w, 1), num(w, 2), num(w, 3))
-    {"natsim_reset", {0, [](const Words &) { return natsim_reset(), g_nat_rules.clear(), 0; }}},
-    {"ARNONAT_ConfigureDmzPorts", {2, [](const Words &w) {
+    CALL(ARNONAT_GenerateBlockSiteRuleInRunTime) CALL(ARNONAT_PocessRIPngRules, num(w, 0))
+    CALL(ARNONAT_RunArno, num(w, 0), str(w, 1)) CALL(natsim_log_size)
+    CALL(agApi_setDeviceListenPort, num(w, 0), num(w, 1), num(w, 2))
+    CALL(arnonat_addInputListenPort, num(w, 0), num(w, 1), num(w, 2), num(w, 3))
+    CALL(agApi_setDeviceListenPort_2, num(w, 0), num(w, 1), num(w, 2), str(w, 3), str(w, 4), str(w, 5))
+    CALL(arnonat_addInputListenPort_2, num(w, 0), num(w, 1), num(w, 2), num(w, 3), str(w, 4), str(w, 5), str(w, 6))
+    CALL(agApi_fwServiceAdd, str(w, 0), num(w, 1), num(w, 2), num(w, 3))
+    CALL(agApi_fwServiceAdd_Session2, str(w, 0), num(w, 1), num(w, 2), num(w, 3))
+    {"ARNONAT_ConfigureDmzPorts", [](const Words &w) {
          return to_file(str(w, 0), [&](FILE *f) { return ARNONAT_ConfigureDmzPorts(f, num(w, 1)); });
-     }}},
-    {"ARNONAT_ExecuteOnePortForwardRule", {SIZE_MAX, [](const Words &w) {
+     }},
+    // The words are its argument vector, null when the first is NULL.
+    {"ARNONAT_ExecuteOnePortForwardRule", [](const Words &w) {
          std::vector<char *> argv;
          for (const std::string &word : w)
              argv.push_back(const_cast<char *>(word.c_str()));
          argv.push_back(nullptr);
-         return ARNONAT_ExecuteOnePortForwardRule(static_cast<int>(w.size()), argv.data());
-     }}},
-    // A function that fills a buffer prints it on a line of its own.
-    {"ARNONAT_GenerateIPRangeRule", {2, [](const Words &w) {
-         char out[ARNONAT_IPRANGE_RULE_SIZE];
-         int r = ARNONAT_GenerateIPRangeRule(out, 0, str(w, 0), str(w, 1));
-         std::printf("%s\n", out);
-         return r;
-     }}},
-    {"arnonat_getWanInterface", {0, [](const Words &) {
-         char out[ARNONAT_WAN_IFNAME_SIZE];
-         int r = arnonat_getWanInterface(out);
-         std::printf("%s\n", out);
-         return r;
-     }}},
+         return ARNONAT_ExecuteOnePortForwardRule(static_cast<int>(w.size()), w[0] == "NULL" ? nullptr : argv.data());
+     }},
+    {"ARNONAT_GenerateIPRangeRule", [](const Words &w) {
+         char o[ARNONAT_IPRANGE_RULE_SIZE];
+         return shown(ARNONAT_GenerateIPRangeRule(o, 0, str(w, 0), str(w, 1)), o); }},
+    {"arnonat_getWanInterface", [](const Words &) { char o[ARNONAT_WAN_IFNAME_SIZE]; return shown(arnonat_getWanInterface(o), o); }},
     // Session 1 or 2, capacity and "default only": a line per entry, -1
     // when an entry past the capacity was written.
-    {"arnonat_getServiceTable", {3, [](const Words &w) {
+    {"arnonat_getServiceTable", [](const Words &w) {
          std::vector<ArnonatServiceEntry> e(static_cast<size_t>(num(w, 1)) + 1);
          std::memset(e.data(), 0x7f, e.size() * sizeof e[0]);
          int n = (num(w, 0) == 1 ? arnonat_getServiceTable : arnonat_getServiceTable2)(e.data(), num(w, 1), num(w, 2));
@@ -184,20 +110,19 @@ const std::map<std::string, Function> kFunctions = {
              std::printf("%s %s %s-%s %d %d\n", e[i].name, e[i].protocol, e[i].startPort, e[i].endPort, e[i].index,
                          e[i].twinIndex);
          return e.back().index == 0x7f7f7f7f ? n : -1;
-     }}},
+     }},
     // The engine: listen ports as FIRST:SECOND pairs, a forced result, a
     // device taken away or given back, NAT rules "ID SERVER [REMOTE [unused]]".
-    {"natsim_set_listen_ports", {SIZE_MAX, [](const Words &w) {
-         std::vector<uint16_t> first, second;
-         for (const std::string &pair : w) {
-             first.push_back(static_cast<uint16_t>(std::stoi(pair)));
-             second.push_back(static_cast<uint16_t>(std::stoi(pair.substr(pair.find(':') + 1))));
-         }
-         return natsim_set_listen_ports(first.data(), second.data(), static_cast<int>(w.size()));
-     }}},
-    {"natsim_force_result", {2, [](const Words &w) { return natsim_force_result(std::stoul(w[0], nullptr, 0), num(w, 1)), 0; }}},
-    {"natsim_set_device", {2, [](const Words &w) { return natsim_set_device(str(w, 0), num(w, 1)), 0; }}},
-    {"nat_rule", {SIZE_MAX, [](const Words &w) {
+    {"natsim_set_listen_ports", [](const Words &w) {
+         std::vector<uint16_t> ports[2];
+         for (const std::string &pair : w)
+             for (size_t i : {0, 1})
+                 ports[i].push_back(static_cast<uint16_t>(std::stoi(pair.substr(i ? pair.find(':') + 1 : 0))));
+         return natsim_set_listen_ports(ports[0].data(), ports[1].data(), static_cast<int>(w.size()));
+     }},
+    {"natsim_force_result", [](const Words &w) { return natsim_force_result(std::stoul(w[0], nullptr, 0), num(w, 1)), 0; }},
+    {"natsim_set_device", [](const Words &w) { return natsim_set_device(str(w, 0), num(w, 1)), 0; }},
+    {"nat_rule", [](const Words &w) {
          NatRuleRecord r{};
          r.id = num(w, 0);
          r.lan_ip = inet_addr(str(w, 1));
@@ -207,13 +132,13 @@ const std::map<std::string, Function> kFunctions = {
          g_nat_rules.push_back(r);
          const int32_t windows[6] = {0, static_cast<int32_t>(g_nat_rules.size()), 0, 0, 0, 0};
          return natsim_set_nat_table(g_nat_rules.data(), static_cast<int>(g_nat_rules.size()), windows);
-     }}},
+     }},
 };
 
-// The words of TEXT; AFTER gets where each ends.
-Words split_words(const std::string &text, std::vector<size_t> &after)
+// The words of TEXT, each with where it ends.
+std::vector<std::pair<std::string, size_t>> split_words(const std::string &text)
 {
-    Words words;
+    std::vector<std::pair<std::string, size_t>> words;
     for (size_t i = text.find_first_not_of(' '); i < text.size(); i = text.find_first_not_of(' ', i)) {
         std::string word;
         while (i < text.size() && text[i] != ' ') {
@@ -221,26 +146,28 @@ Words split_words(const std::string &text, std::vector<size_t> &after)
             word += end == i ? text.substr(i, 1) : text.substr(i + 1, end - i - 1);
             i = end == std::string::npos ? text.size() : end + 1;
         }
-        words.push_back(word);
-        after.push_back(i);
+        words.emplace_back(word, i);
     }
     return words;
 }
 
-bool is_setting(const std::string &word)
+// Sets the setting of a "key=value" or "key<COMMAND" word or line; false for
+// anything else.
+bool set(const std::string &line)
 {
-    size_t eq = word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_");
-    return eq > 0 && eq != std::string::npos && word[eq] == '=';
+    size_t eq = line.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_");
+    if (eq == 0 || eq == std::string::npos || (line[eq] != '=' && line[eq] != '<'))
+        return false;
+    std::string value = line[eq] == '<' ? sandbox::run(line.substr(eq + 1)).out : "";
+    if (!value.empty() && value.back() == '\n')
+        value.pop_back();
+    for (size_t i = eq + 1; line[eq] == '=' && i < line.size(); ++i)
+        value += line[i] == '\\' && ++i < line.size() ? (line[i] == 'n' ? '\n' : line[i]) : line[i];
+    sandbox::set(line.substr(0, eq), value);
+    return true;
 }
 
-// The text of FILE through the shell COMMAND.
-std::string filtered(const std::string &text, const std::string &command)
-{
-    sandbox::write_file(sandbox::kHome + "/filtered", text);
-    return sandbox::run("export LC_ALL=C; (" + command + ") <" + sandbox::kHome + "/filtered").out;
-}
-
-class Cases : public sandbox::Test, public ::testing::WithParamInterface<CaseFile> {
+class Cases : public sandbox::Test, public ::testing::WithParamInterface<std::string> {
 protected:
     void SetUp() override
     {
@@ -249,21 +176,34 @@ protected:
         g_nat_rules.clear();
         std::memset(&g_iPolicyRecord, 0, sizeof g_iPolicyRecord); // as in a fresh process
         sandbox::install_tripwire();
+        ::setenv("NVRAM", ARNONAT_NVRAM_TOOL, 1); // for `sh` lines
+        ::setenv("ARNONAT", sandbox::program(ARNONAT_CLI).c_str(), 1);
         sandbox::set_date("Sun Dec  6 09:53:50 UTC 2026", "Sun Dec  6 09:53:50 UTC 2026");
     }
 
-    void expect(int line, const std::string &what, const std::string &expected, const std::string &actual)
+    // Compares the section "Expect X [| COMMAND]" at LINE with EXPECTED.
+    void expect(int line, const std::string &head, const std::string &expected)
     {
-        if (expected == actual)
+        const size_t bar = head.find(" | ");
+        const std::string what = head.substr(7, bar - 7);
+        const std::string path = what == "stdout" ? kOut : what == "calls" ? sandbox::kCallLog : what;
+        looked_.insert(what);
+        if (path == what)
+            files_.insert(path);
+        const std::string actual = !sandbox::exists(path) ? "(no file)\n"
+                                   : bar == std::string::npos
+                                       ? sandbox::read_file(path)
+                                       : sandbox::run("export LC_ALL=C; (" + head.substr(bar + 3) + ") <" + path).out;
+        if (actual == expected)
             return;
         sandbox::write_file(sandbox::kHome + "/expected", expected);
         sandbox::write_file(sandbox::kHome + "/actual", actual);
-        ADD_FAILURE_AT(GetParam().path.c_str(), line)
-            << what << " differs:\n"
+        ADD_FAILURE_AT(path_.c_str(), line)
+            << head << " differs:\n"
             << sandbox::run("cd " + sandbox::kHome + " && diff -u --label expected --label actual expected actual").out;
     }
 
-    // Runs one line of a Run or Setup section starting at LINE.
+    // Runs the line TEXT of a Run or Setup section.
     void call(int line, std::string text, bool checked)
     {
         int expected = 0, result = 0;
@@ -271,104 +211,116 @@ protected:
             expected = std::stoi(text.substr(at + 4));
             text.erase(at);
         }
-        std::vector<size_t> after;
-        Words words = split_words(text, after);
-        size_t n = 0;
-        for (; n < words.size() && is_setting(words[n]); ++n)
-            set(words[n]);
-        text = n ? text.substr(after[n - 1]) : text;
-        words.erase(words.begin(), words.begin() + static_cast<long>(n));
-        if (words.empty())
+        const auto words = split_words(text);
+        size_t k = 0;
+        while (k < words.size() && set(words[k].first))
+            ++k;
+        if (k == words.size())
             return;
-        if (words[0] == "arnonat" || words[0] == "sh") {
-            sandbox::Result r = words[0] == "sh" ? sandbox::run(text) : sandbox::arnonat(text.substr(text.find("arnonat") + 7));
-            out_ += r.out;
-            err_ += r.err;
+        const std::string &name = words[k].first;
+        std::string printed;
+        if (name == "arnonat" || name == "sh") {
+            sandbox::Result r = name == "sh" ? sandbox::run(text.substr(k ? words[k - 1].second : 0))
+                                             : sandbox::arnonat(text.substr(words[k].second));
+            printed = r.out + r.err;
             result = r.status;
-        } else {
-            auto f = kFunctions.find(words[0]);
-            words.erase(words.begin());
-            if (f == kFunctions.end() || (f->second.words != SIZE_MAX && f->second.words != words.size())) {
-                ADD_FAILURE_AT(GetParam().path.c_str(), line) << "no such call: " << text;
-                return;
-            }
+        } else if (auto f = kCalls.find(name); f != kCalls.end()) {
+            Words args;
+            for (size_t i = k + 1; i < words.size(); ++i)
+                args.push_back(words[i].first);
             sandbox::StdoutCapture capture;
-            result = f->second.call(words);
-            out_ += capture.finish();
+            result = f->second(args);
+            printed = capture.finish();
+        } else {
+            ADD_FAILURE_AT(path_.c_str(), line) << "no such call: " << name;
         }
+        sandbox::write_file(kOut, sandbox::read_file(kOut) + printed);
         if (checked || result < 0)
-            EXPECT_EQ(result, expected) << GetParam().path << ":" << line << ": " << text;
+            EXPECT_EQ(result, expected) << path_ << ":" << line << ": " << text;
     }
 
-    // What the last Run printed or started and no section named.
+    // What the last Run printed or started and no section looked at.
     void end_of_run()
     {
-        for (const auto &[what, text, checked] : {std::tuple{"stdout", out_, out_checked_},
-                                                  std::tuple{"stderr", err_, err_checked_},
-                                                  std::tuple{"calls", sandbox::read_file(sandbox::kCallLog), calls_checked_}})
-            if (!checked)
-                expect(run_line_, what, "", text);
-        out_.clear();
-        err_.clear();
-        out_checked_ = err_checked_ = calls_checked_ = true;
+        for (const char *what : {"stdout", "calls"})
+            if (!looked_.count(what))
+                expect(run_line_, std::string("Expect ") + what, "");
+        looked_ = {"stdout", "calls"};
     }
 
-    std::string out_, err_;
+    void section(int line, const std::string &head, const std::string &text)
+    {
+        const Words body = sandbox::split_lines(text);
+        if (head == "Settings") {
+            for (const std::string &l : body)
+                EXPECT_TRUE(set(l)) << path_ << ":" << line << ": not a setting: " << l;
+        } else if (head.rfind("File ", 0) == 0) {
+            sandbox::write_file(head.substr(5), text);
+        } else if (head == "Run" || head == "Setup") {
+            end_of_run();
+            sandbox::clear_calls();
+            natsim_log_clear();
+            sandbox::write_file(kOut, "");
+            for (size_t i = 0; i < body.size(); ++i)
+                call(line + 1 + static_cast<int>(i), body[i], head == "Run");
+            if (head == "Run")
+                looked_.clear(), run_line_ = line;
+        } else if (head.rfind("Expect ", 0) == 0) {
+            expect(line, head, text);
+        } else {
+            ADD_FAILURE_AT(path_.c_str(), line) << "unknown section " << head;
+        }
+    }
+
+    std::string path_;
+    std::set<std::string> looked_{"stdout", "calls"}, files_;
     int run_line_ = 0;
-    bool out_checked_ = true, err_checked_ = true, calls_checked_ = true;
 };
 
 TEST_P(Cases, Run)
 {
-    const CaseFile &c = GetParam();
-    ASSERT_EQ(c.error, "") << c.path;
-    for (const Section &s : c.sections) {
-        const std::vector<std::string> body = sandbox::split_lines(s.text);
-        const size_t bar = s.head.find(" | ");
-        const std::string h = s.head.substr(0, bar);
-        auto through = [&](const std::string &text) { return bar == std::string::npos ? text : filtered(text, s.head.substr(bar + 3)); };
-        if (h == "Settings") {
-            for (const std::string &l : body)
-                set(l);
-        } else if (h == "Date") {
-            ASSERT_EQ(body.size(), 2u) << c.path << ":" << s.line;
-            sandbox::set_date(body[0], body[1]);
-        } else if (h.rfind("File ", 0) == 0) {
-            sandbox::write_file(h.substr(5), s.text);
-        } else if (h == "Setup" || h == "Run") {
-            if (h == "Run") {
-                end_of_run();
-                run_line_ = s.line;
-                out_checked_ = err_checked_ = calls_checked_ = false;
-            }
-            sandbox::clear_calls();
-            natsim_log_clear();
-            for (size_t i = 0; i < body.size(); ++i)
-                call(s.line + 1 + static_cast<int>(i), body[i], h == "Run");
-            if (h == "Setup") {
-                out_.clear();
-                err_.clear();
-            }
-        } else if (h == "Expect stdout" || h == "Expect stderr" || h == "Expect calls") {
-            std::string actual = h == "Expect stdout" ? out_ : h == "Expect stderr" ? err_ : sandbox::read_file(sandbox::kCallLog);
-            expect(s.line, s.head, s.text, through(actual));
-            (h == "Expect stdout" ? out_checked_ : h == "Expect stderr" ? err_checked_ : calls_checked_) = true;
-        } else if (h.rfind("Expect /", 0) == 0) {
-            std::string path = h.substr(7);
-            expect(s.line, s.head, s.text, through(sandbox::exists(path) ? sandbox::read_file(path) : "(no file)\n"));
-        } else if (h != "Then") {
-            ADD_FAILURE_AT(c.path.c_str(), s.line) << "unknown section " << h;
+    path_ = kRoot + GetParam() + ".case";
+    std::string head, body;
+    int n = 0, head_line = 0;
+    bool described = false;
+    for (const std::string &l : sandbox::split_lines(sandbox::read_file(path_) + "\n")) {
+        const bool is_head = l.size() > 6 && l.rfind("-- ", 0) == 0 && l.compare(l.size() - 3, 3, " --") == 0;
+        ++n;
+        if (head_line && (is_head || l.empty()))
+            section(head_line, head, body), head_line = 0;
+        if (is_head) {
+            if (!described)
+                ADD_FAILURE_AT(path_.c_str(), n) << "no sentence saying what the case checks";
+            head = l.substr(3, l.size() - 6), body.clear(), head_line = n, described = true;
+        } else if (!l.empty() && !head_line) {
+            described = true; // a sentence
+        } else if (!l.empty()) {
+            if (l.back() == ' ' || l.back() == '\t')
+                ADD_FAILURE_AT(path_.c_str(), n) << "ends in a blank without a closing $";
+            body += (l.back() == '$' ? l.substr(0, l.size() - 1) : l) + "\n";
         }
     }
     end_of_run();
-    for (const Section &s : c.sections)
-        if (s.head.rfind("Expect /", 0) == 0)
-            sandbox::run("cd /tmp && sh " + s.head.substr(7, s.head.find(" | ") - 7));
+    for (const std::string &file : files_)
+        sandbox::run("cd /tmp && sh " + file);
     std::vector<std::string> calls = sandbox::calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "pwned"), 0) << "a setting ran as a command";
 }
 
-INSTANTIATE_TEST_SUITE_P(File, Cases, ::testing::ValuesIn(find_cases()),
-                         [](const ::testing::TestParamInfo<CaseFile> &info) { return info.param.name; });
+std::vector<std::string> find_cases()
+{
+    std::vector<std::string> cases;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(kRoot))
+        if (e.path().extension() == ".case")
+            cases.push_back(std::filesystem::relative(e.path(), kRoot).replace_extension().string());
+    std::sort(cases.begin(), cases.end());
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(File, Cases, ::testing::ValuesIn(find_cases()), [](const auto &info) {
+    std::string name = info.param;
+    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+    return name;
+});
 
 } // namespace

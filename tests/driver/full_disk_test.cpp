@@ -8,28 +8,17 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using Texts = std::vector<std::string>;
 
-const std::string kConfig = "/tmp/extra_arno_config";
-const std::string kRules = "/tmp/custom_iptables_rules";
-const std::string kRuntime = "/tmp/custom-service-rules";
+const Texts kFiles = {"/tmp/extra_arno_config", "/tmp/custom_iptables_rules", "/tmp/custom-service-rules"};
 constexpr size_t kPage = 4096;
 
-struct Files {
-    std::string config, rules, runtime;
-};
-
-Files read_files()
+Texts read_files()
 {
-    return {sandbox::read_file(kConfig), sandbox::read_file(kRules), sandbox::read_file(kRuntime)};
-}
-
-size_t pages(const Files &f)
-{
-    size_t n = 0;
-    for (const std::string *text : {&f.config, &f.rules, &f.runtime})
-        n += (text->size() + kPage - 1) / kPage;
-    return n;
+    Texts texts;
+    for (const std::string &path : kFiles)
+        texts.push_back(sandbox::read_file(path));
+    return texts;
 }
 
 class FullDisk : public sandbox::Test {
@@ -40,11 +29,9 @@ protected:
         std::string keywords;
         for (int k = 0; k < 200; ++k)
             keywords += "site" + std::to_string(k) + ".example.com\n";
-        const std::pair<std::string, std::string> settings[] = {
-            {"wan_ifname", "eth0"}, {"bs_enable", "2"},     {"bs_keywords", keywords},
-            {"http_rmenable", "1"}, {"rip_enable", "1"},    {"ru_igmp_enable", "1"},
-        };
-        for (const auto &[key, value] : settings)
+        for (const auto &[key, value] : {std::pair<std::string, std::string>{"wan_ifname", "eth0"}, {"bs_enable", "2"},
+                                         {"bs_keywords", keywords}, {"http_rmenable", "1"}, {"rip_enable", "1"},
+                                         {"ru_igmp_enable", "1"}})
             sandbox::set(key, value);
         // The runner only tells that it ran: what it ran is the file as the
         // run leaves it, since nobody else writes meanwhile.
@@ -56,20 +43,20 @@ protected:
     // FREE from none to a little more than the run needs.  Whatever
     // happens, each file is the one before or the one of a run with room
     // enough, nothing is run on a file that is not, and no temporary stays.
-    void run_short_of_room(const std::string &args, const Files &before)
+    void run_short_of_room(const std::string &args, const Texts &before)
     {
         auto prepare = [&] {
             sandbox::sized_tmp(16 << 20);
-            sandbox::write_file(kConfig, before.config);
-            sandbox::write_file(kRules, before.rules);
-            sandbox::write_file(kRuntime, before.runtime);
+            for (size_t i = 0; i < kFiles.size(); ++i)
+                sandbox::write_file(kFiles[i], before[i]);
             sandbox::clear_calls();
         };
         prepare();
         ASSERT_EQ(sandbox::arnonat(args).status, 0) << args;
-        const Files after = read_files();
-        const Lines calls = sandbox::calls();
-        const size_t needed = pages(after);
+        const Texts after = read_files(), calls = sandbox::calls();
+        size_t needed = 0;
+        for (const std::string &text : after)
+            needed += (text.size() + kPage - 1) / kPage;
 
         int failed = 0;
         for (size_t free : {size_t(0), needed / 5, 2 * needed / 5, 3 * needed / 5, 4 * needed / 5, needed,
@@ -77,11 +64,10 @@ protected:
             prepare();
             sandbox::leave_free_on_tmp(free * kPage);
             sandbox::Result r = sandbox::arnonat(args);
-            const Files now = read_files();
+            const Texts now = read_files();
             const std::string at = args + " with " + std::to_string(free) + " of " + std::to_string(needed) + " pages";
-            EXPECT_TRUE(now.config == before.config || now.config == after.config) << at;
-            EXPECT_TRUE(now.rules == before.rules || now.rules == after.rules) << at;
-            EXPECT_TRUE(now.runtime == before.runtime || now.runtime == after.runtime) << at;
+            for (size_t i = 0; i < kFiles.size(); ++i)
+                EXPECT_TRUE(now[i] == before[i] || now[i] == after[i]) << at << ": " << kFiles[i];
             EXPECT_EQ(sandbox::run("find /tmp -mindepth 1 -maxdepth 1 ! -type d -printf '%f\\n' | grep -v -x -e arnonat.lock -e extra_arno_config "
                                    "-e custom_iptables_rules -e custom-service-rules").out,
                       "")
@@ -97,11 +83,11 @@ protected:
             for (const std::string &call : sandbox::calls()) {
                 EXPECT_EQ(call.find("carno-iptables-firewall.sh"), std::string::npos) << at;
                 if (call == "main_run_custom_services")
-                    EXPECT_EQ(now.runtime, after.runtime) << at;
+                    EXPECT_EQ(now[2], after[2]) << at;
             }
         }
         EXPECT_GT(failed, 0) << args;
-        EXPECT_EQ(read_files().rules, after.rules) << args << ": the last run had room enough";
+        EXPECT_EQ(read_files()[1], after[1]) << args << ": the last run had room enough";
     }
 };
 
@@ -110,9 +96,8 @@ TEST_F(FullDisk, NoRunHandsOnACutFile)
     std::string previous_rules = sandbox::kStockRules;
     while (previous_rules.size() < 20 * kPage)
         previous_rules += "iptables -A PREVIOUS_RUN -j ACCEPT\n";
-    const Files before{"NAT=0\n", previous_rules, "#!/bin/sh\nPATH=${PATH}:/sbin:/usr/sbin\n# before\n"};
     for (const char *args : {"restart", "apply_blocksites", "bs"})
-        run_short_of_room(args, before);
+        run_short_of_room(args, {"NAT=0\n", previous_rules, "#!/bin/sh\nPATH=${PATH}:/sbin:/usr/sbin\n# before\n"});
 }
 
 } // namespace

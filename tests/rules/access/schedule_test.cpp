@@ -1,9 +1,8 @@
 // Schedule fragments: the local window of schedule_config as UTC time-match
-// options, one row a case; the clock probe through `date`; the tokenizers
-// and the log names of block sites.  A fragment is written here as
-// "START STOP DAYS" for "-m time --timestart START --timestop STOP
-// --weekdays DAYS " (the whole text is in the block sites and block
-// services case files).
+// options, one row a case; the clock probe; the tokenizers, the log names of
+// block sites and the service names.  A fragment is written here as "START
+// STOP DAYS" for "-m time --timestart START --timestop STOP --weekdays DAYS "
+// (the whole text is in the block sites and block services case files).
 #include <cstring>
 #include <string>
 
@@ -13,12 +12,16 @@
 
 namespace {
 
-std::string fragment(const char *text)
+// "FIRST|SECOND" written out from the short form.
+std::string fragments(const std::string &first, const std::string &second)
 {
-    char start[16], stop[16], days[40];
-    if (!*text || std::sscanf(text, "%15s %15s %39s", start, stop, days) != 3)
-        return text;
-    return std::string("-m time --timestart ") + start + " --timestop " + stop + " --weekdays " + days + " ";
+    auto fragment = [](const std::string &text) {
+        char start[16], stop[16], days[40];
+        if (std::sscanf(text.c_str(), "%15s %15s %39s", start, stop, days) != 3)
+            return text;
+        return std::string("-m time --timestart ") + start + " --timestop " + stop + " --weekdays " + days + " ";
+    };
+    return fragment(first) + "|" + fragment(second);
 }
 
 struct Row {
@@ -45,11 +48,11 @@ protected:
             std::memset(second, 'x', sizeof second);
             sandbox::StdoutCapture out;
             EXPECT_EQ(ARNONAT_GenerateScheduleRule(first, second), 0);
-            EXPECT_EQ(std::string(first) + "|" + second, fragment(r.first) + "|" + fragment(r.second))
+            const std::string told = "schedule: " + key + " '" + (key == "time_zone" ? r.zone : r.config) + "' " +
+                                     why + "; scheduled rules not written\n";
+            EXPECT_EQ(std::string(first) + "|" + second + "|" + out.finish(),
+                      fragments(r.first, r.second) + "|" + (key.empty() ? "" : told))
                 << r.zone << " " << r.config;
-            std::string notice = "schedule: " + key + " '" + (key == "time_zone" ? r.zone : r.config) + "' " + why +
-                                 "; scheduled rules not written\n";
-            EXPECT_EQ(out.finish(), key.empty() ? "" : notice) << r.zone << " " << r.config;
         }
     }
 };
@@ -65,12 +68,11 @@ TEST_F(Schedule, WorkedResultsAndEveryBranch)
         {"-1", "65:20:15:23:59", "21:15 23:59 Sun,Sat", "0:0 0:59 Mon,Sun"},
         {"-3", "128:22:0:6:0", "", "1:0 9:0 Mon,Tue,Wed,Thu,Fri,Sat,Sun"},
         {"9", "65:2:0:5:30", "17:0 20:30 Sat,Fri", ""},        {"0", "65:0:0:0:0", "", "0:0 0:0 Sun,Sat"},
-        {"5", "65:3:0:5:1", "22:0 23:59 Sat,Fri", "0:0 0:1 Sun,Sat"},
-        {"9", "65:5:0:3:0", "20:0 23:59 Sat,Fri", "0:0 18:0 Sun,Sat"},
-        {"2", "65:23:0:1:15", "", "21:0 23:15 Sun,Sat"},       {"3", "65:22:0:3:0", "", "19:0 23:59 Sun,Sat"},
+        {"5", "65:3:0:5:1", "22:0 23:59 Sat,Fri", "0:0 0:1 Sun,Sat"}, {"2", "65:23:0:1:15", "", "21:0 23:15 Sun,Sat"},
+        {"9", "65:5:0:3:0", "20:0 23:59 Sat,Fri", "0:0 18:0 Sun,Sat"}, {"3", "65:22:0:3:0", "", "19:0 23:59 Sun,Sat"},
         {"-5", "65:8:0:17:30", "", "13:0 22:30 Sun,Sat"},      {"-5", "65:8:0:19:0", "", "13:0 23:59 Sun,Sat"},
-        {"-5", "65:8:0:19:5", "13:0 23:59 Sun,Sat", "0:0 0:5 Mon,Sun"},
-        {"-5", "65:20:0:22:45", "", "1:0 3:45 Mon,Sun"},       {"-1", "65:22:0:6:0", "23:0 23:59 Sun,Sat", "0:0 7:0 Mon,Sun"},
+        {"-5", "65:8:0:19:5", "13:0 23:59 Sun,Sat", "0:0 0:5 Mon,Sun"}, {"-5", "65:20:0:22:45", "", "1:0 3:45 Mon,Sun"},
+        {"-1", "65:22:0:6:0", "23:0 23:59 Sun,Sat", "0:0 7:0 Mon,Sun"},
         // Local 22:00 Sunday at UTC-5 is 03:00 UTC Monday: the days move on
         // by one and, past the next midnight, by two.
         {"-5", "65:22:0:19:0", "", "3:0 23:59 Mon,Sun"},       {"-5", "65:22:0:20:30", "3:0 23:59 Mon,Sun", "0:0 1:30 Tue,Mon"},
@@ -85,9 +87,7 @@ TEST_F(Schedule, WeekdayClausesAndOddWindows)
         {"-5", "42:20:0:22:0", "", "1:0 3:0 Tue,Thu,Sat"},
         // Every day, also split and shifted; 129 is Saturday and bit 7.
         {"9", "127:8:0:17:30", "23:0 23:59 Mon,Tue,Wed,Thu,Fri,Sat,Sun", "0:0 8:30 Mon,Tue,Wed,Thu,Fri,Sat,Sun"},
-        {"0", "129:2:0:5:0", "", "2:0 5:0 Sat"},
-        // Same hour, start minute later: written as it stands.
-        {"0", "65:6:30:6:0", "", "6:30 6:0 Sun,Sat"},
+        {"0", "129:2:0:5:0", "", "2:0 5:0 Sat"},               {"0", "65:6:30:6:0", "", "6:30 6:0 Sun,Sat"},
         // A field counts with its first three characters ("0008", "17xx",
         // "0300", days "0127" = 12); fields past the fifth are not read.
         {"0", "65:0008:0:17xx:0300", "", "0:0 17:30 Sun,Sat"}, {"0", "0127:8:0:17:0:99", "", "8:0 17:0 Wed,Thu"},
@@ -105,63 +105,55 @@ TEST_F(Schedule, WeekdayClausesAndOddWindows)
            "schedule_config", "holds a time outside 0:0 to 23:59");
     expect({{"15", "65:8:0:17:30", "", ""}, {"-13", "65:8:0:17:30", "", ""}, {"99 far", "65:8:0:17:30", "", ""}},
            "time_zone", "is not between -12 and +14 hours");
-}
 
-// Two rows of the conversion that no zone on earth and no clock reach.
-TEST(ScheduleWindow, RowsOffTheClock)
-{
+    // Two rows that no zone on earth and no clock reach.
     char first[ARNONAT_SCHEDULE_FRAGMENT_SIZE], second[ARNONAT_SCHEDULE_FRAGMENT_SIZE];
     arnonat::schedule_fragments("65:23:0:0:0", 24, first, second);
-    EXPECT_EQ(std::string(first) + "|" + second, fragment("23:0 23:59 Sat,Fri") + "|");
+    EXPECT_EQ(std::string(first) + "|" + second, fragments("23:0 23:59 Sat,Fri", ""));
     arnonat::schedule_fragments("65:10:0:-8:0", -8, first, second);
-    EXPECT_EQ(std::string(first) + "|" + second, "|" + fragment("18:0 23:59 Sun,Sat"));
+    EXPECT_EQ(std::string(first) + "|" + second, fragments("", "18:0 23:59 Sun,Sat"));
 }
 
+// With schedule_daylightadjust "1" the measured difference wins unless a
+// clock cannot be read.
 TEST_F(Schedule, DaylightAdjustTakesTheClockUnlessItCannotBeRead)
 {
     sandbox::set("schedule_daylightadjust", "1");
-    sandbox::set_date("Sun Dec  6 17:53:50 CST 2026", "Sun Dec  6 09:53:50 UTC 2026");
     expect({{"0", "65:8:0:17:30", "", "0:0 9:30 Sun,Sat"}});
-    sandbox::set_date("", "");
-    expect({{"0", "65:8:0:17:30", "", "8:0 17:30 Sun,Sat"}});
-    sandbox::set_date("no clock here", "Sun Dec  6 09:53:50 UTC 2026");
-    expect({{"8", "65:8:0:17:30", "", "0:0 9:30 Sun,Sat"}});
+    const char *cst = "Sun Dec  6 17:53:50 CST 2026";
+    for (const auto &[local, utc] : {std::pair{"", ""}, {"no clock here", cst}, {cst, "Sun Dec  6 09"}}) {
+        sandbox::set_date(local, utc);
+        EXPECT_EQ(arnonat_getHourDifference(), ARNONAT_NO_HOUR_DIFFERENCE) << local << "|" << utc;
+        expect({{"0", "65:8:0:17:30", "", "8:0 17:30 Sun,Sat"}});
+    }
 }
 
-TEST_F(Schedule, HourDifferenceOfTheTwoClockReadings)
+// Local minus UTC hours of the readings {day, hour, minute} of `date` and,
+// taken second, of `date -u`.
+TEST(Clock, HourDifferenceOfTheTwoReadings)
 {
     const struct {
-        const char *local, *utc;
+        arnonat::ClockReading local, utc;
         int difference;
     } rows[] = {
-        {"Sun Dec  6 09:53:50 UTC 2026", "Sun Dec  6 09:53:50 UTC 2026", 0},
-        {"Fri Dec  4 01:25:00 CST 2026", "Thu Dec  3 17:25:00 UTC 2026", 8},
-        {"Thu Dec  3 21:25:00 EST 2026", "Fri Dec  4 02:25:01 UTC 2026", -5},
-        {"Sat Dec 12 14:40:00 ACDT 2026", "Sat Dec 12 04:10:00 UTC 2026", 10},
+        {{6, 9, 53}, {6, 9, 53}, 0}, {{4, 1, 25}, {3, 17, 25}, 8}, {{3, 21, 25}, {4, 2, 25}, -5},
+        {{12, 14, 40}, {12, 4, 10}, 10},
         // The hour turned between the readings, also at UTC midnight and on
         // the first of a month (UTC day 0 is the last of the month before).
-        {"Sun Dec  6 05:59:59 UTC 2026", "Sun Dec  6 06:00:00 UTC 2026", 0},
-        {"Thu Dec 10 23:59:59 UTC 2026", "Fri Dec 11 00:00:00 UTC 2026", 0},
-        {"Mon Nov 30 18:59:59 EST 2026", "Tue Dec  1 00:00:00 UTC 2026", -5},
+        {{6, 5, 59}, {6, 6, 0}, 0}, {{10, 23, 59}, {11, 0, 0}, 0}, {{30, 18, 59}, {1, 0, 0}, -5},
         // Across a month end and a year end.
-        {"Tue Dec  1 01:25:00 CST 2026", "Mon Nov 30 17:25:00 UTC 2026", 8},
-        {"Fri Jan  1 05:00:00 JST 2027", "Thu Dec 31 20:00:00 UTC 2026", 9},
-        {"Mon Mar  1 07:00:00 CST 2027", "Sun Feb 28 23:00:00 UTC 2027", 8},
-        {"Mon Nov 30 21:25:00 EST 2026", "Tue Dec  1 02:25:00 UTC 2026", -5},
-        {"Thu Dec 31 19:00:00 PST 2026", "Fri Jan  1 03:00:00 UTC 2027", -8},
+        {{1, 1, 25}, {30, 17, 25}, 8}, {{1, 5, 0}, {31, 20, 0}, 9}, {{1, 7, 0}, {28, 23, 0}, 8},
+        {{30, 21, 25}, {1, 2, 25}, -5}, {{31, 19, 0}, {1, 3, 0}, -8},
     };
-    for (const auto &r : rows) {
-        sandbox::set_date(r.local, r.utc);
-        EXPECT_EQ(arnonat_getHourDifference(), r.difference) << r.local;
-    }
-    const std::string good = "Sun Dec  6 09:53:50 UTC 2026";
+    for (const auto &r : rows)
+        EXPECT_EQ(arnonat::hour_difference(r.local, r.utc), r.difference) << r.local.day << " " << r.local.hour;
+    arnonat::ClockReading read{};
+    ASSERT_TRUE(arnonat::parse_clock_line("Thu Dec  3 21:25:00 EST 2026", read));
+    EXPECT_EQ(std::to_string(read.day) + " " + std::to_string(read.hour) + ":" + std::to_string(read.minute), "3 21:25");
     for (const char *bad : {"", "date: cannot read the clock", "Sun Dec 6", "Sun Dec  0 09:53:50 UTC 2026",
-                            "Sun Dec  6 24:00:00 UTC 2026", "Sun Dec  6 09 UTC 2026", "Sun Dec  x 09:53:50"}) {
-        sandbox::set_date(bad, good);
-        EXPECT_EQ(arnonat_getHourDifference(), ARNONAT_NO_HOUR_DIFFERENCE) << bad;
-        sandbox::set_date(good, bad);
-        EXPECT_EQ(arnonat_getHourDifference(), ARNONAT_NO_HOUR_DIFFERENCE) << bad;
-    }
+                            "Sun Dec  6 24:00:00 UTC 2026", "Sun Dec  6 09 UTC 2026", "Sun Dec  x 09:53:50",
+                            "Sun Dec 32 09:53:50", "Sun Dec  6 09:60:00"})
+        EXPECT_FALSE(arnonat::parse_clock_line(bad, read)) << bad;
 }
 
 TEST(Tokens, SplitLikeStrtokRIntoSlotsCutToFit)
@@ -171,9 +163,8 @@ TEST(Tokens, SplitLikeStrtokRIntoSlotsCutToFit)
         int max, count;
         const char *slots; // all six after the call
     } rows[] = {
-        {"one two", " ", 4, 2, "[one][two][][][old][old]"},   {"  a  b ", " ", 6, 2, "[a][b][][][][]"},
-        {"a.b..c.", ".", 6, 3, "[a][b][c][][][]"},             {"a b c d e", " ", 3, 3, "[a][b][c][old][old][old]"},
-        {"a,b;c", ",;", 6, 3, "[a][b][c][][][]"},              {"\n\n", "\n", 6, 0, "[][][][][][]"},
+        {"one two", " ", 4, 2, "[one][two][][][old][old]"},   {" a,b;;c ", ",; ", 6, 3, "[a][b][c][][][]"},
+        {"a b c d e", " ", 3, 3, "[a][b][c][old][old][old]"}, {"\n\n", "\n", 6, 0, "[][][][][][]"},
         {"one two", "", 2, 1, "[one two][][old][old][old][old]"}, {"a b", " ", 0, 0, "[old][old][old][old][old][old]"},
         {"", " ", 4, 0, "[old][old][old][old][old][old]"},    {nullptr, " ", 4, 0, "[old][old][old][old][old][old]"},
     };
