@@ -1,13 +1,11 @@
 // What the fuzz targets share: the input as text and its parts, a private
-// settings store written from them, and the checks on the rule files the
-// generators write.  A failed check stops the run, and libFuzzer keeps the
-// input that did it.
+// settings store written from them, and the rule file a generator writes.  A
+// failed check stops the run, and libFuzzer keeps the input that did it.
 #pragma once
 
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -76,33 +74,6 @@ std::string generated(Generate generate)
     std::ifstream in(rules, std::ios::binary);
     check(in.is_open());
     return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Checks every command of the rule file TEXT: each is "iptables ..."
-// made only of plain characters and single-quoted words (a quote inside one
-// written as '\''; a quoted word may hold a newline), ending with an
-// unquoted newline.  Returns the number of commands.
-inline size_t check_rule_file(const std::string &text)
-{
-    size_t commands = 0, start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (i == start)
-            check(text.compare(start, 9, "iptables ") == 0);
-        if (c == '\'') {
-            i = text.find('\'', i + 1);
-            check(i != std::string::npos);
-        } else if (c == '\\') {
-            check(i + 1 < text.size() && text[++i] == '\'');
-        } else if (c == '\n') {
-            ++commands;
-            start = i + 1;
-        } else {
-            check(c != '\0' && (std::isalnum(static_cast<unsigned char>(c)) || std::strchr("._-:/,@%+= !", c)));
-        }
-    }
-    check(start == text.size()); // no command written half
-    return commands;
 }
 
 } // namespace fuzz

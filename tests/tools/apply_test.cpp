@@ -116,6 +116,7 @@ TEST(ApplyRestoreLine, OnlyCommandsRestoreTakesAsTheyStandAreTranslated)
 {
     const Context runner = Context::Runner, arno = Context::Arno, v6 = Context::ArnoIpv6;
     std::string long_word(1000, 'a'), longer = long_word + "a";
+    const char *w = long_word.c_str();
     std::vector<const char *> many{"iptables", "-A", "X"};
     while (many.size() < 200)
         many.push_back("-m");
@@ -133,6 +134,7 @@ TEST(ApplyRestoreLine, OnlyCommandsRestoreTakesAsTheyStandAreTranslated)
          "4 filter: -A X --comment \"a b\\\"c\\\\'d\" | iptables -A X --comment 'a b\"c\\'\\''d'"},
         {runner, {"iptables", "-A", "X", long_word.c_str()}, "4 filter: -A X " + long_word + " | iptables -A X " + long_word},
         {runner, {"iptables", "-A", "X", longer.c_str()}, "shell"},
+        {runner, {"iptables", "-A", "X", w, w, w, w, w, w, w, w}, "shell"}, // over 8000 bytes
         // what iptables-restore refuses, reads otherwise or cannot hold
         {runner, {"iptables", "-L"}, "shell"},
         {runner, {"iptables", "-C", "X", "-j", "DROP"}, "shell"},
