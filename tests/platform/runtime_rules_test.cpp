@@ -85,18 +85,4 @@ TEST_F(RuntimeRulesTogether, EachApplicationRunsOnceWithItsOwnLines)
     EXPECT_EQ(calls.size(), kWords * (1 + 2 + 8) + ((kProcesses - 2) + kThreads) * kEach * (8 + 3));
 }
 
-TEST_F(RuntimeRulesTogether, ARunStartedByTheRunnerOfALibraryCallerDoesNotWait)
-{
-    // The runner that the assembly hands the remote management file to
-    // starts the program again (once) while this process holds the run lock.
-    sandbox::set("http_rmenable", "1");
-    sandbox::write_file("/usr/sbin/main_run_custom_services",
-                        "#!/bin/sh\n[ -e /tmp/nested ] && exit 0\n" + sandbox::program(ARNONAT_CLI) +
-                            " apply_remotemanagement >/tmp/nested 2>&1; echo status $? >>/tmp/nested\n");
-    sandbox::StdoutCapture out;
-    EXPECT_EQ(ARNONAT_GenerateCustomRules(2), 0);
-    out.finish();
-    EXPECT_EQ(sandbox::read_file("/tmp/nested"), "status 0\n");
-}
-
 } // namespace

@@ -1,33 +1,14 @@
 // The small helpers every generator shares, against the C library they
-// mimic, and the file copy onto a file that takes no bytes.
-#include <sys/syscall.h>
-#include <unistd.h>
+// mimic.
+#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
-#include "arnonat.h"
 #include "platform/text_values.h"
 #include "platform/tokens.h"
-#include "support/sandbox.h"
-
-// From 0, every write() of the component counts and returns 0, as a device
-// that takes nothing does; a writer that keeps trying is stopped after a
-// bound.
-static int g_zero_writes = -1;
-
-extern "C" ssize_t write(int fd, const void *data, size_t size)
-{
-    if (g_zero_writes < 0 || fd <= 2)
-        return syscall(SYS_write, fd, data, size);
-    if (++g_zero_writes < 1000)
-        return 0;
-    errno = ELOOP; // the bound: the writer spun
-    return -1;
-}
 
 namespace {
 
@@ -73,19 +54,6 @@ TEST(Tokens, SplitAsStrtokRDoes)
     // The rest after a token: the delimiters before it skipped, the later ones kept.
     arnonat::Tokens fields(";1;;2;3;", ";");
     EXPECT_TRUE(fields.next(t) && t == "1" && fields.rest(t) && t == "2;3;" && !fields.rest(t));
-}
-
-class CopyFile : public sandbox::Test {};
-
-TEST_F(CopyFile, OntoAFileThatTakesNoBytesFailsAtOnce)
-{
-    sandbox::write_file("/tmp/src", "iptables -F\n");
-    g_zero_writes = 0;
-    int result = ARNONAT_cp("/tmp/dst", "/tmp/src"), error = errno, writes = g_zero_writes;
-    g_zero_writes = -1;
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(error, EIO);
-    EXPECT_EQ(writes, 1);
 }
 
 } // namespace

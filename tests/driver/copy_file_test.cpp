@@ -1,7 +1,9 @@
 // ARNONAT_cp, the byte copy the custom rules file starts with: the whole
 // file with the caller's umask, or a failure with its error and nothing
-// written.
+// written, also onto a file that takes no bytes.
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
@@ -9,6 +11,21 @@
 
 #include "arnonat.h"
 #include "support/sandbox.h"
+
+// From 0, every write() of the component counts and returns 0, as a device
+// that takes nothing does; a writer that keeps trying is stopped after a
+// bound.
+static int g_zero_writes = -1;
+
+extern "C" ssize_t write(int fd, const void *data, size_t size)
+{
+    if (g_zero_writes < 0 || fd <= 2)
+        return syscall(SYS_write, fd, data, size);
+    if (++g_zero_writes < 1000)
+        return 0;
+    errno = ELOOP; // the bound: the writer spun
+    return -1;
+}
 
 namespace {
 
@@ -41,6 +58,17 @@ TEST_F(Copy, TakesTheWholeFileOrFailsWithItsError)
     }
     EXPECT_EQ(sandbox::read_file("/tmp/dst"), big);
     EXPECT_FALSE(sandbox::exists("/tmp/other"));
+}
+
+TEST_F(Copy, OntoAFileThatTakesNoBytesFailsAtOnce)
+{
+    sandbox::write_file("/tmp/src", "iptables -F\n");
+    g_zero_writes = 0;
+    int result = ARNONAT_cp("/tmp/dst", "/tmp/src"), error = errno, writes = g_zero_writes;
+    g_zero_writes = -1;
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(error, EIO);
+    EXPECT_EQ(writes, 1);
 }
 
 } // namespace
