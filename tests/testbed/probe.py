@@ -14,6 +14,8 @@ import socket
 import struct
 import sys
 
+TYPES = {"tcp": socket.SOCK_STREAM, "udp": socket.SOCK_DGRAM, "ip": socket.SOCK_RAW}
+
 
 def dns_query(name):
     header = struct.pack("!HHHHHH", 0x1234, 0x0100, 1, 0, 0, 0)
@@ -22,16 +24,13 @@ def dns_query(name):
 
 
 def listen(kind, port, seconds):
+    s = socket.socket(socket.AF_INET, TYPES[kind], port if kind == "ip" else 0)
     if kind == "tcp":
-        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    if kind != "ip":
         s.bind(("0.0.0.0", port))
+    if kind == "tcp":
         s.listen(1)
-    elif kind == "udp":
-        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        s.bind(("0.0.0.0", port))
-    else:
-        s = socket.socket(socket.AF_INET, socket.SOCK_RAW, port)
     s.settimeout(seconds)
     print("ready", flush=True)
     try:
@@ -50,28 +49,22 @@ def listen(kind, port, seconds):
     except socket.timeout:
         print("nothing", flush=True)
         return 1
-    text = "".join(chr(b) if 32 < b < 127 else "." for b in data)
-    print("from", addr[0], text, flush=True)
+    print("from", addr[0], "".join(chr(b) if 32 < b < 127 else "." for b in data), flush=True)
     return 0
 
 
 def send(kind, host, port, data):
     if kind == "tcp":
         try:
-            s = socket.create_connection((host, port), timeout=2)
-            s.sendall(data)
-            s.close()
+            with socket.create_connection((host, port), timeout=2) as s:
+                s.sendall(data)
             return 0
         except OSError:
             return 1
-    if kind == "udp":
-        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        s.sendto(data, (host, port))
-        return 0
-    if port == 47:
+    if kind == "ip" and port == 47:
         data = struct.pack("!HH", 0, 0x0800) + data  # a plain GRE header
-    s = socket.socket(socket.AF_INET, socket.SOCK_RAW, port)
-    s.sendto(data, (host, 0))
+    s = socket.socket(socket.AF_INET, TYPES[kind], port if kind == "ip" else 0)
+    s.sendto(data, (host, port if kind == "udp" else 0))
     return 0
 
 
@@ -80,13 +73,10 @@ def main(argv):
         print(__doc__, file=sys.stderr)
         return 2
     if argv[1] == "listen":
-        seconds = float(argv[4]) if len(argv) > 4 else 3.0
-        return listen(argv[2], int(argv[3]), seconds)
-    kind, host = argv[2], argv[3]
-    if kind == "dns":
-        return send("udp", host, 53, dns_query(argv[4]))
-    data = (argv[5] if len(argv) > 5 else "probe").encode()
-    return send(kind, host, int(argv[4]), data)
+        return listen(argv[2], int(argv[3]), float(argv[4]) if len(argv) > 4 else 3.0)
+    if argv[2] == "dns":
+        return send("udp", argv[3], 53, dns_query(argv[4]))
+    return send(argv[2], argv[3], int(argv[4]), (argv[5] if len(argv) > 5 else "probe").encode())
 
 
 if __name__ == "__main__":

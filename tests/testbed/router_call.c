@@ -5,7 +5,6 @@
  *   router_call STEP [-- STEP]...
  *     add2 WORD...         agApi_natRuleAdd2 with the words (the first is
  *                          the command word); prints the engine's answer
- *     set KEY=VALUE        stores a setting
  *     listen INDEX PORT ENABLE SCOPE FIRST LAST
  *                          agApi_setDeviceListenPort_2 (opens or closes
  *                          a port of the router, as its web server does)
@@ -18,7 +17,6 @@
 
 #include "agapi.h"
 #include "arnonat.h"
-#include "zolt_nvram.h"
 
 static int step(int argc, char **argv)
 {
@@ -26,13 +24,6 @@ static int step(int argc, char **argv)
         int id = agApi_natRuleAdd2(argc, argv);
         printf("rule %d\n", id);
         return id > 0 ? 0 : 1;
-    }
-    if (argc == 2 && strcmp(argv[0], "set") == 0) {
-        char *eq = strchr(argv[1], '=');
-        if (!eq)
-            return 2;
-        *eq = '\0';
-        return zoltNvramConfig_set(argv[1], eq + 1) == 0 ? 0 : 1;
     }
     if (argc == 7 && strcmp(argv[0], "listen") == 0) {
         int result = agApi_setDeviceListenPort_2(atoi(argv[1]), atoi(argv[2]), atoi(argv[3]), argv[4],

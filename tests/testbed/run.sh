@@ -62,17 +62,17 @@ BED_PIDS=""
 PASSED=0 FAILED=0
 
 fail() { echo "  FAIL: $*"; CASE_FAILED=1; }
-expect_heard() { # FILE WHAT: the listener got a packet
-    heard "$1"
-    [[ -n $HEARD ]] || fail "$2: nothing arrived"
-    LAST_FROM=$HEARD
-}
-expect_silence() {
-    heard "$1"
-    [[ -z $HEARD ]] || fail "$2: arrived ($HEARD)"
-}
-expect_tcp() { # NS HOST PORT WHAT
-    send "$1" tcp "$2" "$3" >/dev/null 2>&1 || fail "$4: no connection to $2:$3"
+# A packet of KIND (probe.py send; dns: a query for the name PORT, to port
+# 53) from NS to HOST:PORT, listened for by LISTENER on PORT (or on L for a
+# PORT of P/L): it must arrive (LAST_FROM is then "ADDR DATA"), or be blocked.
+arrives() { probe "${@:1:5}" 3; [[ -n $HEARD ]] || fail "$6: nothing arrived"; LAST_FROM=$HEARD; }
+blocked() { probe "${@:1:5}" 2; [[ -z $HEARD ]] || fail "$6: arrived ($HEARD)"; }
+probe() { # LISTENER NS KIND HOST PORT SECONDS
+    local at=${5#*/}
+    [[ $3 = dns ]] && at=53
+    listen "$1" "$STATE/l" "${3/dns/udp}" "$at" "$6"
+    send "$2" "$3" "$4" "${5%/*}" probe >/dev/null
+    heard "$STATE/l"
 }
 expect_no_tcp() {
     ! send "$1" tcp "$2" "$3" >/dev/null 2>&1 || fail "$4: connection to $2:$3 was made"
