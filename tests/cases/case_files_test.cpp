@@ -32,6 +32,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,11 +53,8 @@ int num(const Words &w, size_t i) { return static_cast<int>(std::stol(w.at(i), n
 // A generator that writes to a stream, here the file PATH opened to append.
 int to_file(const char *path, const std::function<int(FILE *)> &write)
 {
-    FILE *f = std::fopen(path, "a");
-    int r = f ? write(f) : -99;
-    if (f)
-        std::fclose(f);
-    return r;
+    std::unique_ptr<FILE, int (*)(FILE *)> f(std::fopen(path, "a"), std::fclose);
+    return f ? write(f.get()) : -99;
 }
 
 // A function that fills a buffer prints it on a line of its own.

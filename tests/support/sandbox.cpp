@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "zolt_nvram.h"
 
@@ -154,10 +155,7 @@ Result run(const std::string &command)
             read_file(kHome + "/stderr")};
 }
 
-Result arnonat(const std::string &args)
-{
-    return run(program(ARNONAT_CLI) + (args.empty() ? "" : " " + args));
-}
+Result arnonat(const std::string &args) { return run(program(ARNONAT_CLI) + (args.empty() ? "" : " " + args)); }
 
 std::string program(const std::string &path)
 {
@@ -188,10 +186,7 @@ void socket_list(const std::string &text, bool absent)
     mount_on("/proc/" + std::to_string(::getpid()) + "/net", kHome + "/net", MS_BIND);
 }
 
-void sized_tmp(size_t bytes)
-{
-    fresh_tmp("mode=1777,size=" + std::to_string(bytes));
-}
+void sized_tmp(size_t bytes) { fresh_tmp("mode=1777,size=" + std::to_string(bytes)); }
 
 void leave_free_on_tmp(size_t bytes)
 {
@@ -209,20 +204,9 @@ void set(const std::string &key, const std::string &value)
     ASSERT_EQ(zoltNvramConfig_set(key.c_str(), value.c_str()), 0) << key;
 }
 
-std::vector<std::string> calls()
-{
-    return split_lines(read_file(kCallLog));
-}
-
-void clear_calls()
-{
-    write_file(kCallLog, "");
-}
-
-void install_tripwire()
-{
-    write_executable(kHome + "/bin/pwned", "#!/bin/sh\necho pwned >> " + kCallLog + "\n");
-}
+std::vector<std::string> calls() { return split_lines(read_file(kCallLog)); }
+void clear_calls() { write_file(kCallLog, ""); }
+void install_tripwire() { write_executable(kHome + "/bin/pwned", "#!/bin/sh\necho pwned >> " + kCallLog + "\n"); }
 
 void set_date(const std::string &local, const std::string &utc)
 {
@@ -239,11 +223,9 @@ std::string read_file(const std::string &path)
 std::vector<std::string> split_lines(const std::string &text)
 {
     std::vector<std::string> lines;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end - at));
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -253,10 +235,7 @@ int open_descriptors()
     return static_cast<int>(std::distance(begin(fds), end(fds)));
 }
 
-bool exists(const std::string &path)
-{
-    return fs::exists(fs::symlink_status(path));
-}
+bool exists(const std::string &path) { return fs::exists(fs::symlink_status(path)); }
 
 void write_file(const std::string &path, const std::string &content)
 {
