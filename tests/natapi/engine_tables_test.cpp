@@ -169,13 +169,6 @@ TEST_F(EngineTest, ServicesListedAndLookedUp)
     EXPECT_STREQ(out.sName, "WEB");
     EXPECT_EQ(agApi_fwGetServiceName(80, 81, 6, &out), 0);
     EXPECT_STREQ(out.sName, "WEB");
-    // All of them into the caller's array.
-    std::vector<FwServiceRecord> array(AGAPI_SERVICES_MAX);
-    natsim_log_clear();
-    EXPECT_EQ(agApi_fwGetAllServices(array.data(), 128), 7);
-    EXPECT_STREQ(array[1].sName, "FTP_zZz");
-    EXPECT_EQ(only_call().word[0], reinterpret_cast<uintptr_t>(array.data()));
-    EXPECT_EQ(agApi_fwGetAllServices_Session2(array.data(), 128), 0);
 }
 
 constexpr uint32_t ip(unsigned a, unsigned b, unsigned c, unsigned d)
@@ -222,7 +215,7 @@ TEST_F(EngineTest, FilterAndBlockServiceDumpsOfTheMaskAndTheEnginesCount)
               "[0] service index: 4, enabled, src IP: All IP, schedule index: N/A\n"
               "[1] service index: 5, disabled, src IP: 192.168.1.10-192.168.1.20, schedule index: 2\n"
               "[2] service index: 6, enabled, src IP: 192.168.1.0/255.255.255.0, schedule index: N/A\n");
-    // The listings and table reads take the engine's count.
+    // The listings take the engine's count.
     FwFilterRecord a = kAddressRule, b = kServiceRule;
     EXPECT_EQ(agApi_fwFilterAdd(&a, 0), 0);
     EXPECT_EQ(agApi_fwFilterAdd(&b, 0), 1);
@@ -231,11 +224,6 @@ TEST_F(EngineTest, FilterAndBlockServiceDumpsOfTheMaskAndTheEnginesCount)
     std::string text = printed([] { agApi_fwFilterList(), agApi_fwBlkServList(); });
     EXPECT_EQ(text.rfind("index 7, rule type 2, ", 0), 0u);
     EXPECT_NE(text.find("total 2 rule(s)\n[0] service index: 4, enabled, src IP: All IP"), std::string::npos);
-    EXPECT_EQ(agApi_fwGetFilterTable(nullptr), 2);
-    FwFilterRecord out[AGAPI_FILTERS_MAX] = {};
-    EXPECT_EQ(agApi_fwGetFilterTable(out), 2);
-    EXPECT_EQ(out[1].usIndex, 8);
-    EXPECT_EQ(agApi_fwGetFilterTable_Session2(out), 1);
 }
 
 FwTriggerConf conf(const char *name, unsigned char fill)
