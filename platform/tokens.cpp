@@ -2,9 +2,18 @@
 
 namespace arnonat {
 
+Tokens::Tokens(std::string_view text, const char *delimiters) : rest_(text)
+{
+    for (const char *d = delimiters; d && *d; ++d) {
+        auto c = static_cast<unsigned char>(*d);
+        delimiters_[c / 8] |= static_cast<unsigned char>(1u << (c % 8));
+    }
+}
+
 bool Tokens::delimiter(char c) const
 {
-    return delimiters_.find(c) != std::string_view::npos;
+    auto u = static_cast<unsigned char>(c);
+    return (delimiters_[u / 8] >> (u % 8)) & 1u;
 }
 
 void Tokens::skip_delimiters()

@@ -11,10 +11,7 @@ namespace arnonat {
 class Tokens {
 public:
     // DELIMITERS is a set of characters, as strtok_r takes it (null: none).
-    Tokens(std::string_view text, const char *delimiters)
-        : rest_(text), delimiters_(delimiters ? delimiters : "")
-    {
-    }
+    Tokens(std::string_view text, const char *delimiters);
 
     // The next piece; false when only delimiters are left.
     bool next(std::string_view &token);
@@ -27,7 +24,7 @@ private:
     void skip_delimiters();
 
     std::string_view rest_;
-    std::string_view delimiters_;
+    unsigned char delimiters_[32] = {}; // one bit a character value
 };
 
 } // namespace arnonat
