@@ -9,7 +9,6 @@ namespace {
 
 using namespace natapi_test;
 
-const std::string kRule = std::string(60, '-') + "\n";
 const std::string kNone = "Connection Table End\nTotal 0 connections.\n\n";
 
 // An established TCP connection from 192.168.1.10:51000 to 93.184.216.34:443.
@@ -30,7 +29,7 @@ TEST_F(EngineTest, HeaderTcpAndEspEntriesPrintedByteForByte)
 {
     EXPECT_EQ(printed([] { zoltNat_ShowTimeout(-12); }),
               "\nTCP time out: 1800\nUDP time out: 300\nICMP time out: 60\n"
-              "ESP time out: 480\nCurrent time: -12\nConnection Table Begin\n" + kRule);
+              "ESP time out: 480\nCurrent time: -12\nConnection Table Begin\n" + kDashes);
     ConnTblEntry esp = tcp_entry(12);
     esp.bProtocol = 50;
     esp.usSrcPort = htons(0x1234), esp.usDstPort = htons(0xabcd), esp.usNatPort = htons(0x42);
@@ -38,11 +37,11 @@ TEST_F(EngineTest, HeaderTcpAndEspEntriesPrintedByteForByte)
     EXPECT_EQ(shown({tcp_entry(), esp}, 2, 0, 2, 0),
               "Id:     7, 192.168.1.10:51000 -> 93.184.216.34:  443, state: CONN_IS_ESTAB\n"
               "protocol: 6, alg id: -1, timestamp 4000000000, timeout 1800, pri -3\n"
-              "nat type: 1 (203.0.113.5:61000), inbound route 1f, outbound route c0a80101\n" + kRule +
+              "nat type: 1 (203.0.113.5:61000), inbound route 1f, outbound route c0a80101\n" + kDashes +
                   "Id:    12, 192.168.1.10: 4660 -> 93.184.216.34:43981, state: CONN_IS_ESTAB\n"
                   "protocol: 50, alg id: -1, timestamp 4000000000, timeout 1800, pri -3\n"
                   "nat type: 1 (203.0.113.5:   66), inbound route 1f, outbound route c0a80101\n"
-                  "Client SPI: 0x1234 abcd, Server SPI: 0x0042 00ff \n" + kRule +
+                  "Client SPI: 0x1234 abcd, Server SPI: 0x0042 00ff \n" + kDashes +
                   "Connection Table End\nTotal 2 connections.\n\n");
 }
 

@@ -10,8 +10,6 @@ namespace {
 
 using namespace natapi_test;
 
-const std::string kDashes = std::string(60, '-') + "\n";
-
 TEST_F(EngineTest, StatusVersionAlgTableAndTheNatSetting)
 {
     ASSERT_EQ(natsim_set_version("zolt-nat 2.4.1"), 0);

@@ -106,7 +106,6 @@ TEST_F(EngineTest, AnswerIsTheResultOrTheStatusInTheCountWord)
     // A listen port refused keeps its answer; a status keeps the port
     // closed, never from closing.  A range gives its status whatever the result.
     sandbox::set("wan_ifname", "eth1");
-    const std::string opening = "port_idx: 2, port_num: 8080, enable: 1\n";
     for (int result : {-5, 0, 5}) {
         natsim_reset();
         natsim_force_result(0x8004643D, result);
@@ -114,8 +113,8 @@ TEST_F(EngineTest, AnswerIsTheResultOrTheStatusInTheCountWord)
         natsim_force_result(0x4004646A, result);
         natsim_force_count_status(0x4004646A, -22);
         EXPECT_EQ(run([] { return agApi_setDeviceListenPort_2(2, 8080, 1, "all", "", ""); }),
-                  (result < 0 ? Outcome{opening + "\nagApi_setDeviceListenPort_2 (5434) ret_val:-5\n", -5}
-                              : Outcome{opening + "ret_val: -28, enable: 1\n", -28}));
+                  (result < 0 ? Outcome{kPort + "\nagApi_setDeviceListenPort_2 (5434) ret_val:-5\n", -5}
+                              : Outcome{kPort + "ret_val: -28, enable: 1\n", -28}));
         EXPECT_EQ(run([] { return agApi_setDeviceListenPortRange(5010, 5000, 1); }),
                   (Outcome{"agApi_setDeviceListenPortRange5496 : errorno = -22\n", -22}));
     }

@@ -27,10 +27,7 @@ protected:
 
 // A value as the engine sees it in memory.
 template <typename T>
-std::string bytes(const T &v)
-{
-    return std::string(reinterpret_cast<const char *>(&v), sizeof v);
-}
+std::string bytes(const T &v) { return std::string(reinterpret_cast<const char *>(&v), sizeof v); }
 
 template <typename T>
 T filled(unsigned char byte)
@@ -172,10 +169,15 @@ struct Arguments {
 
 inline Arguments arg;
 
-// The head of the NAT rule table after its time line.
+// The line under each table entry, and the head of the NAT rule table after
+// its time line.
+inline const std::string kDashes = std::string(60, '-') + "\n";
 inline const std::string kRuleTableHeader =
     " id wif lif          wan_ip          lan_ip        lan_mask fport1 fport2 s_port    time"
-    "  timeout  type nat prot once resv confl       ForeignIp add_from\n" + std::string(60, '-') + "\n";
+    "  timeout  type nat prot once resv confl       ForeignIp add_from\n" + kDashes;
+
+// What opening listen port 2 on 8080 prints first.
+inline const std::string kPort = "port_idx: 2, port_num: 8080, enable: 1\n";
 
 // The forwarding rule that agApi_natRuleAdd2 applies, from two words.
 inline const std::string kTooFewWords =
@@ -303,8 +305,7 @@ inline const std::vector<Function> &functions()
         VALUE(fwSuccessPageHijack, 0x800464B0, 'D', -3), VALUE(feature_set, 0x800464B2, 'f', -3), VALUE(cleanup_ctf_entry, 0x800464B4, 'c', -3),
         // Listen ports
         ROW(fwListenPortList, 0x80046424, 'S', (), "n0 4:@ @ 4:@", "\n--- listen port list ---\n\n"),
-        {"agApi_setDeviceListenPort_2", 0x8004643D, 'L', [] { return agApi_setDeviceListenPort_2(2, 8080, 1, "all", "", ""); },
-         "n3 2 8080 1", 7, "port_idx: 2, port_num: 8080, enable: 1\nret_val: 7, enable: 1\n"},
+        {"agApi_setDeviceListenPort_2", 0x8004643D, 'L', [] { return agApi_setDeviceListenPort_2(2, 8080, 1, "all", "", ""); }, "n3 2 8080 1", 7, kPort + "ret_val: 7, enable: 1\n"},
         ROW(setDeviceListenPortRange, 0x4004646A, 'D', (5000, 5010, 1), "n3 88130000 92130000 01000000"),
         ROW(fwListenPortList2, 0x80046424, 'S', (&arg.ports), "n0 4:@ @ 4:@"),
     };
@@ -320,7 +321,6 @@ inline const std::vector<Function> &functions()
 constexpr int kR = 0x7fff;
 inline const char kNat[] = "Can't open device file: /dev/zolt_nat_cli\n";
 inline const char kFailed[] = "[{name}]:ioctl_set_msg failed:{r}\n";
-inline const char kPort[] = "port_idx: 2, port_num: 8080, enable: 1\n";
 inline const struct Kind {
     char kind;
     std::string absent_out;
@@ -343,7 +343,7 @@ inline const struct Kind {
     {'f', kNat, 0, "Error doing IOCTL_AG_FEATURE_SET.\n", -1},
     {'c', kNat, 0, "Error doing IOCTL_AG_CTF_ENTRY_CLEAR.\n", -1},
     {'6', "Can't open device file: /dev/spiv6\n", 0, "", 0}, // a refusal is not seen
-    {'L', kPort, 0, kPort + std::string("\nagApi_setDeviceListenPort_2 (5434) ret_val:{r}\n"), kR},
+    {'L', kPort, 0, kPort + "\nagApi_setDeviceListenPort_2 (5434) ret_val:{r}\n", kR},
 };
 
 // What F prints and returns with its device missing (R 0) or when the
