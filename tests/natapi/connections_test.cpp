@@ -63,16 +63,13 @@ TEST_F(EngineTest, ListingsSelectByStateSelfDirectionAndNatTypeTwo)
         for (size_t at = listing.find("Id: "); at != std::string::npos; at = listing.find("Id: ", at + 1))
             found += std::to_string(std::stoi(listing.substr(at + 4, 5))) + " ";
         EXPECT_EQ(found, ids) << how[0] << how[1] << how[2];
-        EXPECT_EQ(listing.find("self connection") != std::string::npos, how[0] == 1);
     }
     std::string self = shown(entries, 6, 1, 9, 1);
-    EXPECT_NE(self.find("state: CONN_IS_CLOSED\n"), std::string::npos);
     EXPECT_NE(self.find("nat type: 1 (203.0.113.5:61000), self connection: Y, inbound route 1f"), std::string::npos);
     EXPECT_NE(self.find("nat type: 2 (203.0.113.5:61000), self connection: N, inbound route 1f"), std::string::npos);
     EXPECT_NE(self.find("Total 5 connections.\n\n"), std::string::npos);
     // Nothing to print, and a missing table told, not read.
     EXPECT_EQ(shown(entries, 0, 0, 2, 0) + shown(entries, -3, 1, 0, 0), kNone + kNone);
-    EXPECT_EQ(shown({tcp_entry(1, 0x20, 0x02), tcp_entry(2, 0, 0)}, 2, 1, 0, 0), kNone);
     EXPECT_EQ(shown({}, 5, 1, 0, 0), "[zoltNat_ShowConnTable]:no entries given for 5 connections\n" + kNone);
     // The state names (the exported table), unknown past them.
     std::string states;
