@@ -32,6 +32,8 @@ TEST_F(EngineTest, EachFunctionSendsItsCommandAndAnswersByItsKind)
 
 // Inputs at the edges: refused before the device is opened, with a line
 // and nothing sent; the largest still sent; and values made of them.
+// MISSING: FN called with ARGS lacks its WHAT.
+#define MISSING(fn, args, what) {[] { return agApi_##fn args; }, "[agApi_" #fn "]:no " what " given, nothing sent\n-> -1\n"}
 TEST_F(EngineTest, EdgeInputsAndWhatTheEngineReceives)
 {
     char ww[] = "ww", web[] = "web", *del_web[] = {arg.del, web};
@@ -39,11 +41,7 @@ TEST_F(EngineTest, EdgeInputsAndWhatTheEngineReceives)
     std::string x91(91, 'x'), x92(92, 'x'), all32 = "-> 0\n8004645f n32"; // x92 with ":b:c:d:e" is over 99
     for (int i = 0; i < 32; ++i)
         all32 += R"( "ww\0")";
-    auto none = [](const char *function, const char *what) {
-        return "[" + std::string(function) + "]:no " + what + " given, nothing sent\n-> -1\n";
-    };
     const std::pair<std::function<int()>, std::string> rows[] = {
-        {[] { return agApi_natHook(nullptr); }, none("agApi_natHook", "interface name")},
         {[] { return agApi_setAlg(nullptr, 1); }, "agApi_setAlg input parameters error.\n-> 0\n"},
         {[] { return agApi_setAlg("", 1); }, "agApi_setAlg input parameters error.\n-> 0\n"},
         {[&] { return agApi_natRuleAdd(33, words.data()); }, "[agApi_natRuleAdd]:33 words refused, at most 32 are sent\n-> -1\n"},
@@ -52,12 +50,9 @@ TEST_F(EngineTest, EdgeInputsAndWhatTheEngineReceives)
         {[&] { return agApi_natRulePortCheck(32, words.data()); }, all32 + "\n"},
         {[&] { return agApi_natRulePortCheck(-3, words.data()); }, "-> -3\n8004645f n-3\n"},
         {[&] { return agApi_natRulePortCheck(0, words.data()); }, "-> 0\n8004645f arg @\n"},
-        {[] { return agApi_natRuleDel(1, arg.del_words); }, none("agApi_natRuleDel", "rule ID")},
         {[&] { return agApi_natRuleDel(2, del_web); }, "[agApi_natRuleDel]:ioctl_set_msg failed:-1\n-> -1\n80046408 arg 0\n"},
         {[] { return agApi_natUnhook(nullptr); }, "-> 1\n80046427 arg 0\n"},
         {[] { return agApi_natLanUnhook(nullptr); }, "-> 1\n800464ad arg 0\n"},
-        {[] { return agApi_natRuleMod(7, nullptr); }, none("agApi_natRuleMod", "rule")},
-        {[] { return agApi_fwServiceAdd(nullptr, 6, 1, 2); }, none("agApi_fwServiceAdd", "service name")},
         {[] { return agApi_fwGetAllServices(arg.services, 127); }, "agApi_fwGetAllServices: Error, array need to be at least 128\n-> 0\n"},
         {[] { return agApi_fwGetAllServices_Session2(arg.services, -1); },
          "agApi_fwGetAllServices_Session2: Error, array need to be at least 128\n-> 0\n"},
@@ -65,21 +60,18 @@ TEST_F(EngineTest, EdgeInputsAndWhatTheEngineReceives)
         {[] { return agApi_fwSpiStatusGet(nullptr); }, "[agApi_fwSpiStatusGet]:ioctl_set_msg failed:-1\n-> -1\n8004641d arg 0\n"},
         {[] { return agApi_natSetTMHttpHijackFlag(INT32_MAX - 9); },
          "[agApi_natSetTMHttpHijackFlag]:value 2147483638 out of range, nothing sent\n-> -1\n"},
-        {[] { return agApi_fwPolicyAdd(0, nullptr, 0, 0, 0, 0, 0, 0); }, none("agApi_fwPolicyAdd", "policy name")},
-        {[] { return agApi_fwGetTriggerConf(nullptr); }, none("agApi_fwGetTriggerConf", "record")},
-        {[] { return agApi_fwGetNextTriggerConf(nullptr); }, none("agApi_fwGetNextTriggerConf", "record")},
-        {[] { return agApi_fwDelTriggerConf(nullptr); }, none("agApi_fwDelTriggerConf", "trigger name")},
-        {[] { return agApi_fwDelTriggerConf2(nullptr); }, none("agApi_fwDelTriggerConf2", "record")},
-        {[] { return agApi_fwTriggerConfStatusSet(nullptr, 1); }, none("agApi_fwTriggerConfStatusSet", "trigger name")},
         {[] { return agApi_fwSetTriggerConf(); }, "-> 0\n"},
-        {[] { return agApi_fwURLFilterAddKeyword(nullptr); }, none("agApi_fwURLFilterAddKeyword", "keyword")},
-        {[] { return agApi_tmschDelConf_Session2(nullptr); }, none("agApi_tmschDelConf_Session2", "schedule name")},
-        {[] { return agApi_tmschAddConf("a", nullptr, "c", "d", "e", 1, 2, 3); }, none("agApi_tmschAddConf", "schedule text")},
         {[&] { return agApi_tmschAddConf(x92.c_str(), "b", "c", "d", "e", 1, 0, 0); },
          "[agApi_tmschAddConf]:text longer than 99 bytes refused, nothing written or run\n-> -1\n"},
         {[&] { return agApi_tmschAddConf(x91.c_str(), "b", "c", "d", "e", 1, 0, 0); },
          "-> 0\n8004643a n4 99:78787878.. 4:01000000 4:00000000 4:00000000\n"},
-        {[] { return agApi_natSetRegion(nullptr); }, none("agApi_natSetRegion", "text")},
+        MISSING(natHook, (nullptr), "interface name"), MISSING(natRuleDel, (1, arg.del_words), "rule ID"), MISSING(natRuleMod, (7, nullptr), "rule"),
+        MISSING(fwServiceAdd, (nullptr, 6, 1, 2), "service name"), MISSING(fwPolicyAdd, (0, nullptr, 0, 0, 0, 0, 0, 0), "policy name"),
+        MISSING(fwGetTriggerConf, (nullptr), "record"), MISSING(fwGetNextTriggerConf, (nullptr), "record"),
+        MISSING(fwDelTriggerConf, (nullptr), "trigger name"), MISSING(fwDelTriggerConf2, (nullptr), "record"),
+        MISSING(fwTriggerConfStatusSet, (nullptr, 1), "trigger name"), MISSING(fwURLFilterAddKeyword, (nullptr), "keyword"),
+        MISSING(tmschDelConf_Session2, (nullptr), "schedule name"), MISSING(tmschAddConf, ("a", nullptr, "c", "d", "e", 1, 2, 3), "schedule text"),
+        MISSING(natSetRegion, (nullptr), "text"),
     };
     for (const auto &[call, expected] : rows)
         EXPECT_EQ(transcript(call), expected);
@@ -87,6 +79,7 @@ TEST_F(EngineTest, EdgeInputsAndWhatTheEngineReceives)
     EXPECT_EQ(agApi_natSetTMHttpHijackFlag(INT32_MAX - 10), 1);
     EXPECT_EQ(only_call().arg, static_cast<uint32_t>(INT32_MAX));
 }
+#undef MISSING
 
 // The answer of the vector and listen port commands: the engine's result
 // when it is 0 or more, otherwise the status it left in the count word.
