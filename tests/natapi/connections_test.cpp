@@ -123,7 +123,6 @@ TEST_F(EngineTest, OnlyEstablishedIpv4SocketsWithBothEndsBecomeEntries)
 {
     const std::pair<std::string, int> rows[] = {
         {kEstablished, 1},
-        {kListening, 0},
         {line("0100007F:1F90", "0100007F:9C42", "06"), 0}, // time-wait
         {line("0100007F:1F90", "00000000:9C41", "01"), 0}, // no remote address
         {line("0100007F:1F90", "0100007F:0000", "01"), 0}, // no remote port
