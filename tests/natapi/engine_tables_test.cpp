@@ -57,10 +57,7 @@ TEST_F(EngineTest, StartUpRunsTheWholeSequence)
 
 // ---- NAT rules -------------------------------------------------------------
 
-NatRuleRecord rule(int32_t id, uint8_t flags_a = 0x20, uint8_t flags_b = 0x10)
-{
-    return {.id = id, .flags_a = flags_a, .flags_b = flags_b};
-}
+NatRuleRecord rule(int32_t id, uint8_t flags_a = 0x20, uint8_t flags_b = 0x10) { return {.id = id, .flags_a = flags_a, .flags_b = flags_b}; }
 
 // Type 1, nat 2, UDP, once.
 const NatRuleRecord kPortForward = {.id = 3, .wif = 1, .lif = 2, .lan_ip = inet_addr("192.168.1.10"),
@@ -169,10 +166,7 @@ TEST_F(EngineTest, ServicesListedAndLookedUp)
     EXPECT_STREQ(out.sName, "WEB");
 }
 
-constexpr uint32_t ip(unsigned a, unsigned b, unsigned c, unsigned d)
-{
-    return a << 24 | b << 16 | c << 8 | d;
-}
+constexpr uint32_t ip(unsigned a, unsigned b, unsigned c, unsigned d) { return a << 24 | b << 16 | c << 8 | d; }
 
 const FwFilterRecord kAddressRule = {.bRuleType = 2, .usIndex = 7, .bDirection = 0x01, .ulSrcIp1 = ip(192, 168, 1, 10),
                                      .ulSrcIp2 = ip(192, 168, 1, 20), .usSrcPortLow = 1024, .usSrcPortHigh = 65535,

@@ -152,7 +152,6 @@ struct Function {
 // own byte so that the engine's copy shows whose it is.
 struct Arguments {
     int32_t a = 0, b = 0, count = 0;
-    int counter = 0;
     FwServiceRecord service = filled<FwServiceRecord>(0x11), services[AGAPI_SERVICES_MAX];
     FwFilterRecord filter = filled<FwFilterRecord>(0x22);
     FwBlkServRecord block = filled<FwBlkServRecord>(0x33);
@@ -259,7 +258,7 @@ inline const std::vector<Function> &functions()
         ROW(fwBlkServAdd_Session2, 0x80046487, 'S', (&arg.block), "n1 24:33333333.."),
         ROW(fwBlkServGet_Session2, 0x8004648C, 'D', (3, &arg.block), "n2 24:@ 4:03000200"),
         ROW(fwFilterMove, 0x80046413, 'S', (3, 4), "n2 4:03000000 4:04000000"), ROW(fwBlkServList, 0x80046415, 'S', (), "n2 4:@ 4:@"),
-        ROW(fwBlkServAdd, 0x80046416, 'S', (&arg.block), "n1 24:33333333.."), ROW(getFltrRuleCnt, 0x8004646C, 'Q', (&arg.counter), "arg @"),
+        ROW(fwBlkServAdd, 0x80046416, 'S', (&arg.block), "n1 24:33333333.."), ROW(getFltrRuleCnt, 0x8004646C, 'Q', (&arg.a), "arg @"),
         VALUE(fwFilterDel, 0x80046411, 'S', 3), VALUE(fwBlkServDel, 0x80046417, 'S', 3), NONE(fwBlkServGetCnt, 0x8004643E, 'D', ""),
         VALUE(fwBlkServModAction, 0x80046440, 'D', -3), VALUE(fwFilterDel_Session2, 0x8004647A, 'S', 3),
         NONE(fwBlkServGetCnt_Session2, 0x8004648B, 'D', ""), VALUE(fwBlkServModAction_Session2, 0x8004648D, 'D', -3),
