@@ -66,9 +66,7 @@ TEST_F(Copy, OntoAFileThatTakesNoBytesFailsAtOnce)
     g_zero_writes = 0;
     int result = ARNONAT_cp("/tmp/dst", "/tmp/src"), error = errno, writes = g_zero_writes;
     g_zero_writes = -1;
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(error, EIO);
-    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(std::tuple(result, error, writes), std::tuple(-1, EIO, 1)) << "result, errno, writes";
 }
 
 } // namespace

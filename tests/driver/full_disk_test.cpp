@@ -13,13 +13,7 @@ using Texts = std::vector<std::string>;
 const Texts kFiles = {"/tmp/extra_arno_config", "/tmp/custom_iptables_rules", "/tmp/custom-service-rules"};
 constexpr size_t kPage = 4096;
 
-Texts read_files()
-{
-    Texts texts;
-    for (const std::string &path : kFiles)
-        texts.push_back(sandbox::read_file(path));
-    return texts;
-}
+Texts read_files() { return {sandbox::read_file(kFiles[0]), sandbox::read_file(kFiles[1]), sandbox::read_file(kFiles[2])}; }
 
 class FullDisk : public sandbox::Test {
 protected:
