@@ -51,11 +51,9 @@ TEST(ApplyReader, PlainLinesAreWordsAndEverythingElseStaysShell)
         {"iptables -A X --comment '$(reboot)'\n", "W1 [iptables][-A][X][--comment][$(reboot)]\n"},
         {"iptables -A X --log-prefix S:'x\n>/p&#' -j LOG\nip4tables -F\n",
          "W1 [iptables][-A][X][--log-prefix][S:x\n>/p&#][-j][LOG]\nW3 [ip4tables][-F]\n"},
-        {"iptables -A X --comment $(reboot)\n", "S1-1\n"},
-        {"iptables -A X -j DROP # why\n", "S1-1\n"},
-        {"iptables -F; iptables -X\n", "S1-1\n"},
+        {"iptables -A X --comment $(reboot)\n", "S1-1\n"}, {"iptables -A X -j DROP # why\n", "S1-1\n"},
+        {"iptables -F; iptables -X\n", "S1-1\n"}, {"iptables -A X 'open\n", "S1-1\n"},
         {"iptables -A X ~/x\niptables -A X *\n'iptables' -F\niptables -F\r\n", "S1-1\nS2-2\nS3-3\nS4-4\n"},
-        {"iptables -A X 'open\n", "S1-1\n"},
         {"echo hi\niptables -F", "S1-1\nW2 [iptables][-F]\n"},
         // lines inside the shell's structure stay in their block
         {"if true; then\niptables -A X\nfi\niptables -F\n", "S1-3\nW4 [iptables][-F]\n"},
@@ -72,11 +70,9 @@ TEST(ApplyReader, PlainLinesAreWordsAndEverythingElseStaysShell)
         {"true &&\niptables -A X\nfalse |\niptables -A Y\niptables -F\n", "S1-2\nS3-4\nW5 [iptables][-F]\n"},
         {"$IPT -N X 2>/dev/null; $IPT -C F -j X 2>/dev/null || $IPT -I F 1 -j X\niptables -F\n",
          "S1-1\nW2 [iptables][-F]\n"},
-        {"fi\niptables -F\n", "S1-2\n"},
-        {"if x; then\niptables -A X\n", "S1-2\n"},
+        {"fi\niptables -F\n", "S1-2\n"}, {"if x; then\niptables -A X\n", "S1-2\n"},
         // after a line that could redefine what iptables runs, all is shell
-        {"alias iptables=echo\niptables -F\n", "S1-1\nS2-2\n"},
-        {"f() {\niptables -A X\n}\niptables -F\n", "S1-3\nS4-4\n"},
+        {"alias iptables=echo\niptables -F\n", "S1-1\nS2-2\n"}, {"f() {\niptables -A X\n}\niptables -F\n", "S1-3\nS4-4\n"},
         {"IPV6_SUPPORT=1\niptables -F\nX=1\n", "S1-1\nS2-3\n"},
         {"A=${IP4TABLES:-iptables}\niptables -F\n", "S1-1\nW2 [iptables][-F]\n"},
     };
