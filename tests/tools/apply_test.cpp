@@ -9,6 +9,8 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "support/sandbox.h"
@@ -41,10 +43,7 @@ std::string read_all(const std::string &text)
 
 TEST(ApplyReader, PlainLinesAreWordsAndEverythingElseStaysShell)
 {
-    struct Row {
-        const char *text;
-        const char *commands;
-    } rows[] = {
+    const std::pair<const char *, const char *> rows[] = {
         {"iptables -A X -j DROP\n\n  # note\nip6tables  -F\tY", "W1 [iptables][-A][X][-j][DROP]\nW4 [ip6tables][-F][Y]\n"},
         // settings texts as the shell-word helper writes them
         {"iptables -A X --comment 'it'\\''s' ! -s 1.2.3.4\n", "W1 [iptables][-A][X][--comment][it's][!][-s][1.2.3.4]\n"},
@@ -76,8 +75,8 @@ TEST(ApplyReader, PlainLinesAreWordsAndEverythingElseStaysShell)
         {"IPV6_SUPPORT=1\niptables -F\nX=1\n", "S1-1\nS2-3\n"},
         {"A=${IP4TABLES:-iptables}\niptables -F\n", "S1-1\nW2 [iptables][-F]\n"},
     };
-    for (const Row &row : rows)
-        EXPECT_EQ(read_all(row.text), row.commands) << row.text;
+    for (const auto &[text, commands] : rows)
+        EXPECT_EQ(read_all(text), commands) << text;
 }
 
 // "F TABLE: RESTORE LINE | SHELL LINE" for each part ("alone" when it must
@@ -114,13 +113,8 @@ TEST(ApplyRestoreLine, OnlyCommandsRestoreTakesAsTheyStandAreTranslated)
     std::string long_word(1000, 'a'), longer = long_word + "a";
     const char *w = long_word.c_str();
     std::vector<const char *> many{"iptables", "-A", "X"};
-    while (many.size() < 200)
-        many.push_back("-m");
-    struct Row {
-        Context context;
-        std::vector<const char *> argv;
-        std::string want;
-    } rows[] = {
+    many.resize(200, "-m");
+    const std::tuple<Context, std::vector<const char *>, std::string> rows[] = {
         {runner, {"iptables", "-A", "X", "-j", "DROP"}, "4 filter: -A X -j DROP | iptables -A X -j DROP"},
         {runner, {"ip4tables", "--table", "nat", "-I", "P", "1"}, "4 nat: -I P 1 | ip4tables --table nat -I P 1"},
         {arno, {"iptables", "-t", "raw", "-N", "X"}, "4 raw: -N X | ip4tables -t raw -N X"},
@@ -145,8 +139,8 @@ TEST(ApplyRestoreLine, OnlyCommandsRestoreTakesAsTheyStandAreTranslated)
         {v6, {"iptables", "-A", "X", "--comment", "a~b"}, "shell"}, {v6, {"iptables", "-A", "X", "--comment", "a*"}, "shell"},
         {v6, {"iptables", "-A", "X", "-p", "!", "tcp"}, "shell"},
     };
-    for (const Row &row : rows)
-        EXPECT_EQ(translated(row.context, row.argv), row.want) << row.argv[1] << " " << row.argv.size();
+    for (const auto &[context, argv, want] : rows)
+        EXPECT_EQ(translated(context, argv), want) << argv[1] << " " << argv.size();
     // what iptables-restore refuses, reads otherwise or cannot hold
     const std::vector<const char *> left_to_shell[] = {
         {"iptables", "-A", "X", longer.c_str()}, {"iptables", "-A", "X", w, w, w, w, w, w, w, w}, // over 8000 bytes
