@@ -13,13 +13,7 @@ using Texts = std::vector<std::string>;
 const Texts kFiles = {"/tmp/extra_arno_config", "/tmp/custom_iptables_rules", "/tmp/custom-service-rules"};
 constexpr size_t kPage = 4096;
 
-Texts read_files()
-{
-    Texts texts;
-    for (const std::string &path : kFiles)
-        texts.push_back(sandbox::read_file(path));
-    return texts;
-}
+Texts read_files() { return {sandbox::read_file(kFiles[0]), sandbox::read_file(kFiles[1]), sandbox::read_file(kFiles[2])}; }
 
 class FullDisk : public sandbox::Test {
 protected:
@@ -68,10 +62,8 @@ protected:
             const std::string at = args + " with " + std::to_string(free) + " of " + std::to_string(needed) + " pages";
             for (size_t i = 0; i < kFiles.size(); ++i)
                 EXPECT_TRUE(now[i] == before[i] || now[i] == after[i]) << at << ": " << kFiles[i];
-            EXPECT_EQ(sandbox::run("find /tmp -mindepth 1 -maxdepth 1 ! -type d -printf '%f\\n' | grep -v -x -e arnonat.lock -e extra_arno_config "
-                                   "-e custom_iptables_rules -e custom-service-rules").out,
-                      "")
-                << at;
+            EXPECT_EQ(sandbox::run("ls -Ap /tmp | grep -v -x -e '.*/' -e arnonat.lock -e extra_arno_config -e custom_iptables_rules "
+                                   "-e custom-service-rules").out, "") << at; // no temporary stays
             if (r.status == 0) {
                 EXPECT_EQ(sandbox::calls(), calls) << at;
                 continue;

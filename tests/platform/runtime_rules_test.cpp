@@ -35,10 +35,8 @@ TEST_F(RuntimeRulesTogether, EachApplicationRunsOnceWithItsOwnLines)
     // Caller 0 runs the run word twice; caller 1 applies from three threads
     // at once, callers 2 to 5 from one.
     constexpr int kProcesses = 6, kEach = 3, kThreads = 3, kWords = 2;
-    std::vector<pid_t> children;
-    for (int c = 0; c < kProcesses; ++c) {
-        pid_t pid = ::fork();
-        if (pid == 0) {
+    for (int c = 0; c < kProcesses; ++c)
+        if (::fork() == 0) {
             if (c == 0) {
                 const std::string word = sandbox::program(ARNONAT_CLI) + " apply_blocksites >/dev/null & ";
                 sandbox::run(word + word + "wait");
@@ -58,13 +56,8 @@ TEST_F(RuntimeRulesTogether, EachApplicationRunsOnceWithItsOwnLines)
                 t.join();
             _exit(0);
         }
-        children.push_back(pid);
-    }
-    for (pid_t pid : children) {
-        int status = -1;
-        ::waitpid(pid, &status, 0);
+    for (int status = -1; ::wait(&status) > 0; status = -1)
         EXPECT_EQ(status, 0);
-    }
     const std::vector<std::string> calls = sandbox::calls();
     for (int c = 1; c < kProcesses; ++c)
         for (int k = 0; k < (c == 1 ? kThreads : 1) * kEach; ++k) {

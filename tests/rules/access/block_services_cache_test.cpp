@@ -23,8 +23,7 @@ constexpr uint8_t kOne = AGAPI_FILTER_SOURCE, kRange = AGAPI_FILTER_SOURCE | AGA
 std::string text(const CachedService &d)
 {
     return std::string(d.name) + " " + std::to_string(d.protocol_type) + " " + std::to_string(d.start_port) + "-" +
-           std::to_string(d.end_port) + " " + std::to_string(d.engine_index) + "/" +
-           std::to_string(d.twin_engine_index);
+           std::to_string(d.end_port) + " " + std::to_string(d.engine_index) + "/" + std::to_string(d.twin_engine_index);
 }
 
 // The user services of SESSION, then a line per filed rule, its service

@@ -17,8 +17,7 @@ std::string entry(int k)
 {
     const ArnonatInboundTable &t = g_iPolicyRecord;
     return std::to_string(t.ruleId[k]) + " " + std::to_string(t.extStart[k]) + "-" + std::to_string(t.extEnd[k]) +
-           " " + std::to_string(t.intStart[k]) + "-" + std::to_string(t.intEnd[k]) + " " +
-           std::to_string(t.protocol[k]);
+           " " + std::to_string(t.intStart[k]) + "-" + std::to_string(t.intEnd[k]) + " " + std::to_string(t.protocol[k]);
 }
 
 // What reading VALUE printed, then "count|entry 0|entry 1".
@@ -30,17 +29,11 @@ std::string read(const std::string &value)
     return out.finish() + std::to_string(g_iPolicyRecord.count) + "|" + entry(0) + "|" + entry(1);
 }
 
-class InboundRecords : public sandbox::Test {
-protected:
-    void SetUp() override
-    {
-        sandbox::Test::SetUp();
-        std::memset(&g_iPolicyRecord, 0, sizeof g_iPolicyRecord); // as in a fresh process
-    }
-};
+class InboundRecords : public sandbox::Test {};
 
 TEST_F(InboundRecords, ReadingsFillWhatScansAndKeepTheRest)
 {
+    std::memset(&g_iPolicyRecord, 0, sizeof g_iPolicyRecord); // as in a fresh process
     const char *rows[][2] = {
         {"2@11;21;21;21;21;7@12;6000;6010;7000;7010;8", "2|11 21-21 21-21 7|12 6000-6010 7000-7010 8"},
         {"1@@5;80;80;80;80;8", "1|5 80-80 80-80 8|12 6000-6010 7000-7010 8"},
