@@ -20,11 +20,7 @@ namespace fuzz {
 // The targets' notices would only slow a run down.
 inline const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
 
-inline void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
+inline void check(bool ok) { if (!ok) std::abort(); }
 
 // The input as text, cut at its first NUL (a setting holds none).
 inline std::string text(const uint8_t *data, size_t size)

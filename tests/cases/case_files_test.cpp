@@ -8,10 +8,9 @@
 //                   key<COMMAND takes what the shell COMMAND prints
 //   File PATH       the file's content from now on
 //   Run             calls: a library function and its arguments, `arnonat
-//                   WORDS` or `sh ...` ($ARNONAT and $NVRAM run the
-//                   program and the nvram tool), after
-//                   key=value words that change settings first; "=> N"
-//                   expects a result other than 0
+//                   WORDS` or `sh ...` ($ARNONAT and $NVRAM run the program
+//                   and the nvram tool), after key=value words that change
+//                   settings first; "=> N" expects a result other than 0
 //   Setup           calls as in Run, whose output is not looked at
 //   Expect PATH     the file's lines, or "(no file)"
 //   Expect stdout   what the last Run printed (a program: on either stream)

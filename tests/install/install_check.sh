@@ -14,15 +14,16 @@ for f in bin/arnonat bin/nvram lib/libarnonat.so lib/libarnonat.a lib/libzolt_nv
   [ -e "$prefix/$f" ] || { echo "missing from the install: $f"; exit 1; }
 done
 
-status=0
-for f in bin/arnonat bin/nvram lib/libarnonat.so lib/libzolt_nvram.so lib/libzolt_shared.so; do
-  needed=$(readelf -d "$prefix/$f" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
-  echo "$f needs: $needed"
-  case " $needed" in
-    *libstdc++*|*libgcc_s*|*libc++*) echo "  -> C++ runtime needed at run time"; status=1 ;;
-  esac
-done
-[ "$status" = 0 ] || exit 1
+no_cxx_runtime() {
+  status=0
+  for f; do
+    needed=$(readelf -d "$prefix/$f" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
+    echo "$f needs: $needed"
+    case " $needed" in *libstdc++*|*libgcc_s*|*libc++*) echo "  -> C++ runtime needed at run time"; status=1 ;; esac
+  done
+  return $status
+}
+no_cxx_runtime bin/arnonat bin/nvram lib/libarnonat.so lib/libzolt_nvram.so lib/libzolt_shared.so
 
 # The kit is no part of the image; installed on its own it brings the check
 # tool, arnonat-apply (no C++ runtime either) and the integration files.
@@ -31,9 +32,7 @@ cmake --install "$build" --prefix "$prefix" --component kit >/dev/null
 for f in bin/arnonat-apply bin/arnonat-check share/arnonat/apply-custom-rules share/arnonat/install.sh; do
   [ -e "$prefix/$f" ] || { echo "missing from the kit: $f"; exit 1; }
 done
-needed=$(readelf -d "$prefix/bin/arnonat-apply" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
-echo "bin/arnonat-apply needs: $needed"
-case " $needed" in *libstdc++*|*libgcc_s*|*libc++*) echo "  -> C++ runtime needed at run time"; exit 1 ;; esac
+no_cxx_runtime bin/arnonat-apply
 
 # A plain C program, built only from what the install provides.
 cat > "$prefix/client.c" <<'C'
