@@ -67,16 +67,6 @@ LineSpan &LineSpan::word(const char *text)
     return *this;
 }
 
-LineSpan &LineSpan::quoted(const char *text)
-{
-    size_t n = quoted_text_length(text);
-    if (reserve(n)) {
-        write_quoted_text(data_ + len_, text);
-        len_ += n;
-    }
-    return *this;
-}
-
 bool LineSpan::ready(const char *who) const
 {
     if (!cut_)

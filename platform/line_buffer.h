@@ -20,8 +20,6 @@ public:
     LineSpan &vappend(const char *fmt, va_list ap) __attribute__((format(printf, 2, 0)));
     // Appends a settings or caller text as one shell word (see shell_word.h).
     LineSpan &word(const char *text);
-    // Appends a text for use between double quotes of a shell assignment.
-    LineSpan &quoted(const char *text);
     // Appends raw bytes.
     LineSpan &raw(const char *text);
 

@@ -60,24 +60,6 @@ void write_shell_word(char *out, const char *text)
     *out = '\0';
 }
 
-size_t quoted_text_length(const char *text)
-{
-    size_t len = 0;
-    for (const char *p = text; *p; ++p)
-        len += needs_backslash(*p) ? 2 : 1;
-    return len;
-}
-
-void write_quoted_text(char *out, const char *text)
-{
-    for (const char *p = text; *p; ++p) {
-        if (needs_backslash(*p))
-            *out++ = '\\';
-        *out++ = *p;
-    }
-    *out = '\0';
-}
-
 void put_quoted_text(const char *text, FILE *stream)
 {
     for (const char *p = text; *p; ++p) {

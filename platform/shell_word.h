@@ -18,11 +18,8 @@ size_t shell_word_length(const char *text);
 // Writes the shell word for TEXT at OUT (room for shell_word_length + 1).
 void write_shell_word(char *out, const char *text);
 
-// Length and writer of TEXT escaped for use between the double quotes of a
+// Writes TEXT to STREAM escaped for use between the double quotes of a
 // shell assignment: $, backquote, " and \ get a backslash.
-size_t quoted_text_length(const char *text);
-void write_quoted_text(char *out, const char *text);
-// Writes TEXT escaped that way to STREAM.
 void put_quoted_text(const char *text, FILE *stream);
 
 } // namespace arnonat

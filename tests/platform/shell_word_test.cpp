@@ -53,9 +53,11 @@ TEST(ShellWord, OrdinaryTextsStayAndTheRestIsOneQuotedWordTheShellReadsBack)
     }
     // Inside a double-quoted assignment value.
     for (const std::string text : {"br0", "a\"b", "$(reboot)", "`id`", "back\\slash", "a b;c"}) {
-        arnonat::LineBuffer<256> b;
-        b.raw("\"").quoted(text.c_str()).raw("\"");
-        EXPECT_EQ(shell_arguments(b.c_str()), "[" + text + "]") << text;
+        char line[64] = "\"";
+        FILE *stream = fmemopen(line + 1, sizeof line - 2, "w");
+        arnonat::put_quoted_text(text.c_str(), stream);
+        std::fclose(stream);
+        EXPECT_EQ(shell_arguments(std::string(line) + "\""), "[" + text + "]") << text;
     }
 }
 
