@@ -110,7 +110,7 @@ std::string translated(Context context, std::vector<const char *> argv)
 TEST(ApplyRestoreLine, OnlyCommandsRestoreTakesAsTheyStandAreTranslated)
 {
     const Context runner = Context::Runner, arno = Context::Arno, v6 = Context::ArnoIpv6;
-    std::string long_word(1000, 'a'), longer = long_word + "a";
+    std::string long_word(1000, 'a'), longer = long_word + "a", quotes(longer.size(), '\'');
     const char *w = long_word.c_str();
     std::vector<const char *> many{"iptables", "-A", "X"};
     many.resize(200, "-m");
@@ -148,7 +148,7 @@ TEST(ApplyRestoreLine, OnlyCommandsRestoreTakesAsTheyStandAreTranslated)
         {"iptables", "-A", "X", "-t", "nat"}, {"iptables", "--tab", "nat", "-A", "X"}, {"iptables", "-A", "X", "--wai"},
         {"iptables", "-tnat", "-A", "X"}, {"iptables", "-A", "X", "-vn"}, {"iptables", "-t", "bogus", "-A", "X"},
         {"iptables", "-A", "X", "-A", "Y"}, {"iptables", "-A", "X", "--comment", ""}, {"iptables", "-A", "X", "--ipv"},
-        {"iptables", "-A", "X", "--comment", "a\nb"},
+        {"iptables", "-A", "X", "--comment", "a\nb"}, {quotes.c_str(), "-A", "X"},
     };
     for (const std::vector<const char *> &argv : left_to_shell)
         EXPECT_EQ(translated(runner, argv), "shell") << argv[1] << " " << argv.size();

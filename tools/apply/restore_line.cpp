@@ -269,7 +269,8 @@ int numeric_ip_version(const char *text)
 Translation translate(Context context, int argc, const char *const *argv)
 {
     Translation out;
-    if (argc < 2 || argc > kMaxRestoreWords)
+    // The name is written back as a shell word too: it has to fit like the rest.
+    if (argc < 2 || argc > kMaxRestoreWords || !word_fits(argv[0]))
         return out;
     int table = 0, table_word = 0, command = 1;
     if (!std::strcmp(argv[1], "-t") || !std::strcmp(argv[1], "--table")) {
