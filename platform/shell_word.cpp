@@ -6,13 +6,6 @@ namespace arnonat {
 
 namespace {
 
-bool is_plain_char(unsigned char c)
-{
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-        return true;
-    return std::strchr("._-:/,@%+=", c) != nullptr && c != '\0';
-}
-
 bool needs_backslash(char c)
 {
     return c == '$' || c == '`' || c == '"' || c == '\\';
@@ -20,10 +13,17 @@ bool needs_backslash(char c)
 
 } // namespace
 
+bool is_plain_shell_char(unsigned char c)
+{
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+        return true;
+    return std::strchr("._-:/,@%+=", c) != nullptr && c != '\0';
+}
+
 bool is_plain_shell_text(const char *text)
 {
     for (const char *p = text; *p; ++p)
-        if (!is_plain_char(static_cast<unsigned char>(*p)))
+        if (!is_plain_shell_char(static_cast<unsigned char>(*p)))
             return false;
     return true;
 }

@@ -10,6 +10,9 @@
 
 namespace arnonat {
 
+// One of the characters above (not the terminator).
+bool is_plain_shell_char(unsigned char c);
+
 bool is_plain_shell_text(const char *text);
 
 // Length of the shell word for TEXT, without terminator.

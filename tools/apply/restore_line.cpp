@@ -85,11 +85,10 @@ bool arno_would_alter(const char *word)
     return std::strpbrk(word, "~*?[\\") != nullptr;
 }
 
+// The shell-word helper's plain set and the `!` of negations.
 bool is_plain_restore_char(unsigned char c)
 {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-        return true;
-    return c != '\0' && std::strchr("._-:/,@%+=!", c) != nullptr;
+    return c == '!' || is_plain_shell_char(c);
 }
 
 bool is_plain_restore_word(const char *word)

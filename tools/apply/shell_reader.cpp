@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/shell_word.h"
+
 namespace arnonat::apply {
 
 namespace {
@@ -12,9 +14,7 @@ namespace {
 // word of a command, which is always iptables here).
 bool is_bare(unsigned char c)
 {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-        return true;
-    return c != '\0' && std::strchr("._-:/,@%+=!", c) != nullptr;
+    return c == '!' || is_plain_shell_char(c);
 }
 
 bool is_blank(char c)
