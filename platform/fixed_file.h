@@ -27,7 +27,6 @@ public:
 
     // The temporary, for writers that take a path and append to it.
     const char *temporary() const { return temporary_; }
-    const char *path() const { return path_; }
 
     // Appends the bytes of SOURCE to the temporary: 0 when copied; 1 when
     // SOURCE is missing or cannot be read, with nothing appended and errno

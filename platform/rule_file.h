@@ -44,9 +44,6 @@ public:
     // naming WHO and writes nothing.  Returns whether it was written.
     bool put(const LineSpan &line, const char *who);
 
-    // The error number of the first failed write, or 0.
-    int error() const { return error_; }
-
     // Closes now: 0, or -1 with errno set to the first failure of a write,
     // the flush or the close (0 when nothing was open).
     int close();
