@@ -183,16 +183,6 @@ int block_service_add(Command c, const FwBlkServRecord *record)
     return exchange(c, message);
 }
 
-int filter_modify(Command c, int index, const FwFilterRecord *record)
-{
-    return send_filter(c, record, index, false);
-}
-
-int filter_delete(Command c, int index)
-{
-    return exchange(c, static_cast<uint32_t>(index));
-}
-
 void print_filter(const FwFilterRecord &r)
 {
     char schedule[sizeof "schedule index 65535, "] = "";
@@ -244,12 +234,12 @@ int send_filter_add(const FwFilterRecord *record, int filter, bool &reached)
 
 int send_filter_modify(int index, const FwFilterRecord *record)
 {
-    return filter_modify(Command::fwFilterMod, index, record);
+    return send_filter(Command::fwFilterMod, record, index, false);
 }
 
 int send_filter_delete(int index)
 {
-    return filter_delete(Command::fwFilterDel, index);
+    return exchange(Command::fwFilterDel, static_cast<uint32_t>(index));
 }
 
 } // namespace arnonat::natapi
@@ -323,10 +313,13 @@ int agApi_fwFilterInsert_Session2(const FwFilterRecord *record, int index)
 
 int agApi_fwFilterMod_Session2(int index, const FwFilterRecord *record)
 {
-    return filter_modify(Command::fwFilterMod_Session2, index, record);
+    return send_filter(Command::fwFilterMod_Session2, record, index, false);
 }
 
-int agApi_fwFilterDel_Session2(int index) { return filter_delete(Command::fwFilterDel_Session2, index); }
+int agApi_fwFilterDel_Session2(int index)
+{
+    return exchange(Command::fwFilterDel_Session2, static_cast<uint32_t>(index));
+}
 
 int agApi_fwFilterMove(int first, int second)
 {
